@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: ISC
+#include "plugin_base.h"
+
+IPluginBase::IPluginBase(const InstanceInfo& info, const Config& config)
+    : mConfig(config), mHost(info.host), mResourcePath(info.resourcePath) {
+  const int n = config.nParams > 0 ? config.nParams : 0;
+  mParams.reserve(n);
+  for (int i = 0; i < n; ++i) mParams.push_back(std::make_unique<IParam>());
+  mUIPending = std::make_unique<std::atomic<bool>[]>(n);
+  for (int i = 0; i < n; ++i) mUIPending[i].store(false);
+  mPresets.resize(config.nPresets > 0 ? config.nPresets : 1);
+}
+
+void IPluginBase::SetParameterValue(int paramIdx, double normalizedValue) {
+  IParam* param = GetParam(paramIdx);
+  if (!param) return;
+  param->SetNormalized(normalizedValue);
+  InformHostOfParamChange(paramIdx, param->GetNormalized());
+  OnParamChange(paramIdx, kHost, -1);
+}
+
+void IPluginBase::SendParameterValueFromUI(int paramIdx, double normalizedValue) {
+  IParam* param = GetParam(paramIdx);
+  if (!param) return;
+  param->SetNormalized(normalizedValue);
+  InformHostOfParamChange(paramIdx, param->GetNormalized());
+  OnParamChange(paramIdx, kUI, -1);
+}
+
+void IPluginBase::SendParameterValueFromAPI(int paramIdx, double /*value*/, bool /*normalized*/) {
+  // The editor reads the stored value when it takes the change; the flag only
+  // says that it has to.
+  if (validIndex(paramIdx)) mUIPending[paramIdx].store(true, std::memory_order_release);
+}
+
+void IPluginBase::SendParameterValueFromDelegate(int paramIdx, double value, bool normalized) {
+  SendParameterValueFromAPI(paramIdx, value, normalized);
+}
+
+void IPluginBase::InformHostOfParamChange(int paramIdx, double normalizedValue) {
+  if (mHost && validIndex(paramIdx)) mHost->informHostOfParamChange(paramIdx, normalizedValue);
+}
+
+void IPluginBase::InformHostOfProgramChange() {
+  if (mHost) mHost->informHostOfProgramChange();
+}
+
+void IPluginBase::OnParamReset(EParamSource source) {
+  for (int i = 0; i < NParams(); ++i) {
+    OnParamChange(i, source, -1);
+    OnParamChangeUI(i, source);
+  }
+}
+
+void IPluginBase::MakeDefaultPreset(const char* name, int nPresets) {
+  if (nPresets > NPresets()) nPresets = NPresets();
+  for (int i = 0; i < nPresets; ++i) {
+    IPreset& preset = mPresets[i];
+    preset.name = name ? name : "";
+    preset.chunk.Clear();
+    SerializeState(preset.chunk);
+    preset.initialized = true;
+  }
+}
+
+void IPluginBase::ModifyCurrentPreset(const char* name) {
+  IPreset& preset = mPresets[mCurrentPresetIdx];
+  preset.chunk.Clear();
+  SerializeState(preset.chunk);
+  preset.initialized = true;
+  if (name) preset.name = name;
+}
+
+bool IPluginBase::RestorePreset(int presetIdx) {
+  IPreset* preset = GetPreset(presetIdx);
+  if (!preset || !preset->initialized) return false;
+  mCurrentPresetIdx = presetIdx;
+  UnserializeState(preset->chunk, 0);
+  InformHostOfProgramChange();
+  return true;
+}
+
+const char* IPluginBase::GetPresetName(int presetIdx) const {
+  if (presetIdx < 0 || presetIdx >= NPresets()) return "";
+  return mPresets[presetIdx].name.c_str();
+}
+
+IPreset* IPluginBase::GetPreset(int presetIdx) {
+  if (presetIdx < 0 || presetIdx >= NPresets()) return nullptr;
+  return &mPresets[presetIdx];
+}

@@ -1,0 +1,161 @@
+// SPDX-License-Identifier: ISC
+// IPluginBase: the framework's plug-in class. It owns the parameter objects and
+// the preset slots, and declares the operations that a host adapter (a real
+// plug-in format, the offline renderer, a test) calls, in this order:
+//   construction; SetSampleRate/SetBlockSize then OnReset; OnActivate(true);
+//   per block: ProcessMidiMsg for each message in time order, then ProcessBlock;
+//   OnReset again whenever the rate or the largest block changes;
+//   SerializeState / UnserializeState for the host's state requests;
+//   OnIdle every 20 ms while the editor is open.
+// The instrument derives from it and knows nothing of any host format.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "byte_chunk.h"
+#include "midi.h"
+#include "param.h"
+#include "wdl_string.h"
+
+class IGraphics;
+
+// Where a parameter change came from.
+enum EParamSource { kReset = 0, kHost = 1, kPresetRecall = 2, kUI = 3, kDelegate = 4, kRecompile = 5, kUnknown = 6 };
+
+// The plug-in's declaration, fixed at construction.
+struct Config {
+  int nParams = 0;
+  int nPresets = 1;
+  const char* channelIOStr = "0-2";
+  const char* pluginName = "";
+  const char* productName = "";
+  const char* mfrName = "";
+  int vendorVersion = 0;  // major << 16 | minor << 8 | patch
+  const char* uniqueID = "";  // four characters
+  const char* mfrID = "";     // four characters
+  int latency = 0;
+  bool plugDoesMidiIn = false;
+  bool plugDoesChunks = false;
+  bool plugIsInstrument = false;
+  bool plugHasUI = false;
+  int plugWidth = 0, plugHeight = 0;
+  int plugMinWidth = 0, plugMinHeight = 0, plugMaxWidth = 0, plugMaxHeight = 0;
+  const char* bundleID = "";
+};
+
+// What the host offers the plug-in: notifications that flow back to it.
+// Every call may come from the audio thread and must not block.
+class IHostCallbacks {
+ public:
+  virtual ~IHostCallbacks() = default;
+  // A parameter changed on the plug-in's side (editor, engine, learned controller).
+  virtual void informHostOfParamChange(int paramIdx, double normalizedValue) = 0;
+  // The current program was replaced.
+  virtual void informHostOfProgramChange() {}
+};
+
+// Handed to the plug-in's constructor by the host adapter.
+struct InstanceInfo {
+  IHostCallbacks* host = nullptr;  // may be null: nobody listens
+  std::string resourcePath;        // folder holding the plug-in's resources, with a trailing '/'
+};
+
+// A preset slot: a name and a state chunk.
+struct IPreset {
+  std::string name;
+  IByteChunk chunk;
+  bool initialized = false;
+};
+
+class IPluginBase {
+ public:
+  IPluginBase(const InstanceInfo& info, const Config& config);
+  virtual ~IPluginBase() = default;
+  IPluginBase(const IPluginBase&) = delete;
+  IPluginBase& operator=(const IPluginBase&) = delete;
+
+  // --- Operations the host adapter calls ---------------------------------
+  virtual void OnReset() {}
+  virtual void OnActivate(bool /*active*/) {}
+  // Audio thread. outputs[0] and outputs[1] receive nFrames samples each.
+  virtual void ProcessBlock(double** inputs, double** outputs, int nFrames) = 0;
+  // Audio thread, before ProcessBlock, once per message of the block.
+  virtual void ProcessMidiMsg(const IMidiMsg& /*msg*/) {}
+  // Runs after a parameter's value has been stored.
+  virtual void OnParamChange(int /*paramIdx*/) {}
+  virtual void OnParamChange(int paramIdx, EParamSource /*source*/, int /*sampleOffset*/) { OnParamChange(paramIdx); }
+  // The editor side of a parameter change.
+  virtual void OnParamChangeUI(int /*paramIdx*/, EParamSource /*source*/) {}
+  virtual bool SerializeState(IByteChunk& /*chunk*/) const { return true; }
+  virtual int UnserializeState(const IByteChunk& /*chunk*/, int startPos) { return startPos; }
+  virtual void OnPresetsModified() {}
+  virtual void OnIdle() {}
+
+  void SetSampleRate(double rate) { mSampleRate = rate; }
+  void SetBlockSize(int frames) { mBlockSize = frames; }
+
+  // --- Operations the plug-in calls --------------------------------------
+  const Config& GetConfig() const { return mConfig; }
+  int NParams() const { return static_cast<int>(mParams.size()); }
+  IParam* GetParam(int paramIdx) { return validIndex(paramIdx) ? mParams[paramIdx].get() : nullptr; }
+  const IParam* GetParam(int paramIdx) const { return validIndex(paramIdx) ? mParams[paramIdx].get() : nullptr; }
+  double GetSampleRate() const { return mSampleRate; }
+  int GetBlockSize() const { return mBlockSize; }
+  const std::string& PluginPath() const { return mResourcePath; }
+
+  // Host-side setter: stores the normalized value, informs the host and
+  // calls OnParamChange (source kHost).
+  void SetParameterValue(int paramIdx, double normalizedValue);
+  // A change made on the plug-in's side: stores, informs the host and calls
+  // OnParamChange (source kUI).
+  void SendParameterValueFromUI(int paramIdx, double normalizedValue);
+  // Queues a value for the editor; its controls follow at the next idle tick.
+  void SendParameterValueFromAPI(int paramIdx, double value, bool normalized);
+  void SendParameterValueFromDelegate(int paramIdx, double value, bool normalized);
+  void InformHostOfParamChange(int paramIdx, double normalizedValue);
+  void InformHostOfProgramChange();
+  // OnParamChange, then OnParamChangeUI, for every parameter in index order.
+  void OnParamReset(EParamSource source);
+
+  // Editor side: calls `take(paramIdx)` for each parameter queued for the
+  // editor since the last call, and clears the queue. UI thread.
+  template <class F>
+  void TakeParamChangesForUI(F&& take) {
+    for (int i = 0; i < NParams(); ++i)
+      if (mUIPending[i].exchange(false, std::memory_order_acq_rel)) take(i);
+  }
+
+  // --- Presets -------------------------------------------------------------
+  // Fills every preset slot with the current state under `name`.
+  void MakeDefaultPreset(const char* name, int nPresets);
+  // The current slot takes the current state, and `name` if one is given.
+  void ModifyCurrentPreset(const char* name = nullptr);
+  // Applies a slot's state as the current program; false for an empty slot.
+  bool RestorePreset(int presetIdx);
+  const char* GetPresetName(int presetIdx) const;
+  int GetCurrentPresetIdx() const { return mCurrentPresetIdx; }
+  int NPresets() const { return static_cast<int>(mPresets.size()); }
+  IPreset* GetPreset(int presetIdx);
+
+  // --- Editor --------------------------------------------------------------
+  IGraphics* GetUI() const { return mGraphics; }
+  void SetUI(IGraphics* graphics) { mGraphics = graphics; }
+
+ protected:
+  bool validIndex(int paramIdx) const { return paramIdx >= 0 && paramIdx < NParams(); }
+
+ private:
+  Config mConfig;
+  IHostCallbacks* mHost;
+  std::string mResourcePath;
+  std::vector<std::unique_ptr<IParam>> mParams;
+  std::unique_ptr<std::atomic<bool>[]> mUIPending;
+  std::vector<IPreset> mPresets;
+  int mCurrentPresetIdx = 0;
+  double mSampleRate = 44100;
+  int mBlockSize = 512;
+  IGraphics* mGraphics = nullptr;
+};

@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: ISC
+// The auxiliary filters: biquad low-, high- and band-pass with a fixed Q, a
+// one-pole low-pass, and the rational soft clipper shared with the ladder
+// filter and the output stage.
+#pragma once
+
+class Filter {
+ public:
+  Filter() = default;
+  virtual ~Filter() = default;
+
+  // One output sample. The biquad routine; LowPass6dB has its own.
+  virtual double process(double x);
+  virtual void calculateCoefficients() = 0;
+
+  // Resets the history; the owner sets the frequency afterwards.
+  void setSampleRate(double rate);
+  // Recomputes the coefficients only when the frequency really changes.
+  void setFrequency(double f);
+
+  // -1 below -3, +1 above 3, otherwise v(v^2 + 27) / (9v^2 + 27).
+  static double softClip(double v) {
+    if (v < -3) return -1;
+    if (v > 3) return 1;
+    return v * (v * v + 27) / (9 * v * v + 27);
+  }
+
+  double frequency = 0;
+  double q = 0.7071067811865476;
+  double feedback1 = 0;
+  double feedback2 = 0;
+  double gain0 = 0;
+  double gain1 = 0;
+  double x1 = 0, x2 = 0;
+  double y1 = 0, y2 = 0;
+  double sampleRate = 44100;
+  double antiDenormal = 1e-13;
+
+ protected:
+  // The biquad values shared by all three types: w, sin w, cos w, alpha and a0.
+  struct Biquad {
+    double s, c, alpha, a0;
+  };
+  Biquad biquadTerms() const;
+};
+
+// Second-order low-pass (Butterworth at the fixed Q).
+class LowPass : public Filter {
+ public:
+  void calculateCoefficients() override;
+};
+
+// Second-order high-pass (Butterworth at the fixed Q).
+class HighPass : public Filter {
+ public:
+  void calculateCoefficients() override;
+};
+
+// Shares the biquad routine, so its x[n-2] coefficient is +alpha/a0: zeros at a
+// quarter of the sample rate, and gain rather than attenuation below the centre.
+// That colouring is part of the instrument's hum and noise sound.
+class BandPass : public Filter {
+ public:
+  void calculateCoefficients() override;
+};
+
+// First-order trapezoidal low-pass: gain0 is its gain G, feedback1 its state
+// factor A and y1 its integrator state.
+class LowPass6dB : public Filter {
+ public:
+  double process(double x) override;
+  void calculateCoefficients() override;
+};

@@ -1,0 +1,236 @@
+// SPDX-License-Identifier: ISC
+#include "vco.h"
+
+#include <cmath>
+#include <atomic>
+
+#include "numeric.h"
+#include "rate_table_cache.h"
+
+namespace {
+
+constexpr double kSqrt2 = 1.4142135623730951;
+constexpr double kHalfSqrt2 = 0.7071067811865476;
+
+// Table index for s whole table samples per output sample (s >= 2): the number
+// of multiplications by 1/sqrt(2) that bring s down to 1 or less, at most 21.
+// Every s from 1449 on needs more than 20, so 2048 entries cover all cases.
+struct TableChoice {
+  static constexpr int kEntries = 2048;
+  uint8_t index[kEntries];
+  TableChoice() {
+    for (int s = 0; s < kEntries; ++s) {
+      double value = s;
+      int n = 0;
+      while (value > 1.0 && n <= 20) {
+        value *= kHalfSqrt2;
+        ++n;
+      }
+      index[s] = static_cast<uint8_t>(n > 20 ? 21 : n);
+    }
+  }
+  int operator()(int64_t samplesPerStep) const {
+    return samplesPerStep < kEntries ? index[samplesPerStep] : 21;
+  }
+};
+
+const TableChoice& tableChoice() {
+  static const TableChoice choice;
+  return choice;
+}
+
+}  // namespace
+
+PhaseIncrementTables::PhaseIncrementTables(double rate) {
+  for (int i = 0; i <= PitchSteps::kMaxStep; ++i) {
+    freq2PhInc[i] = numeric::truncToInt32(PitchSteps::convert2Hz(i) * VCO::kPhaseScale / rate);
+    negFreq2PhInc[i] = numeric::truncToInt32(PitchSteps::convert2Hz(-i) * VCO::kPhaseScale / rate);
+  }
+}
+
+int WaveTables::harmonics(int p) {
+  return static_cast<int>(std::round(2048.0 / std::pow(kSqrt2, p)));
+}
+
+// The tables are sums of sines and cosines of the harmonics. Three shortcuts
+// keep the build within a few milliseconds without changing the sums:
+// sin(k * theta_j) is one read of a 4096-entry sine table at (k * j) mod 4096;
+// the sawtooth is odd and the triangle even about phase 0, so only the first
+// half period is summed; and about the quarter period, odd harmonics are
+// symmetric and even ones antisymmetric, so the first quarter gives the second.
+void WaveTables::build(WaveTables& out) {
+  constexpr int N = kLength;
+  constexpr int kMask = N - 1;
+  constexpr int kQuarter = N / 4;
+  constexpr int kHalf = N / 2;
+
+  // A sine table with exact symmetries: sin(pi) is exactly 0, and so on.
+  double sine[N];
+  for (int j = 0; j <= kQuarter; ++j) sine[j] = std::sin(2.0 * M_PI * j / N);
+  sine[kQuarter] = 1.0;
+  for (int j = 1; j < kQuarter; ++j) sine[kHalf - j] = sine[j];
+  sine[kHalf] = 0.0;
+  for (int j = 1; j < kHalf; ++j) sine[N - j] = -sine[j];
+  auto cosine = [&](int idx) { return sine[(idx + kQuarter) & kMask]; };
+
+  double odd[kQuarter + 1], even[kQuarter + 1], triSum[kQuarter + 1];
+  for (int p = 0; p < kTables; ++p) {
+    const int harmonicCount = harmonics(p);
+    for (int j = 0; j <= kQuarter; ++j) {
+      odd[j] = 0.5 * sine[j];
+      even[j] = 0.0;
+      triSum[j] = kHalfSqrt2 * cosine(j);
+    }
+    for (int k = 2; k <= harmonicCount; ++k) {
+      const double g = 0.5 * (0.54 + 0.46 * std::cos((k - 1) * (M_PI / 2) / (harmonicCount - 1))) / k;
+      if (k & 1) {
+        const double t = g * kSqrt2 / k;
+        for (int j = 0, idx = 0; j <= kQuarter; ++j, idx = (idx + k) & kMask) {
+          odd[j] += g * sine[idx];
+          triSum[j] += t * cosine(idx);
+        }
+      } else {
+        for (int j = 0, idx = 0; j <= kQuarter; ++j, idx = (idx + k) & kMask) even[j] += g * sine[idx];
+      }
+    }
+    double* saw = out.saw[p];
+    double* tri = out.tri[p];
+    for (int j = 0; j <= kQuarter; ++j) {
+      // Phase j and its mirror about the quarter period, kHalf - j.
+      saw[j] = -(odd[j] + even[j]);
+      saw[kHalf - j] = -(odd[j] - even[j]);
+      tri[j] = triSum[j];
+      tri[kHalf - j] = -triSum[j];
+    }
+    saw[0] = 0.0;
+    saw[kHalf] = 0.0;
+    for (int j = 1; j < kHalf; ++j) {
+      saw[N - j] = -saw[j];
+      tri[N - j] = tri[j];
+    }
+  }
+}
+
+namespace {
+std::atomic<bool> waveTablesBuilt{false};
+}
+
+const WaveTables& VCO::waveTables() {
+  // A function-local static is initialised exactly once, also when two
+  // instances are constructed at the same time on different threads.
+  static const WaveTables* const tables = [] {
+    auto* built = new WaveTables;  // kept for the whole process
+    WaveTables::build(*built);
+    waveTablesBuilt.store(true, std::memory_order_release);
+    return built;
+  }();
+  return *tables;
+}
+
+bool VCO::waveIsInitialized() { return waveTablesBuilt.load(std::memory_order_acquire); }
+
+VCO::VCO() : waves(&waveTables()) {
+  useTablesFor(sampleRate);
+  tableChoice();
+}
+
+void VCO::useTablesFor(double rate) {
+  phaseTables = RateTableCache<PhaseIncrementTables>::get(rate);
+  freq2PhInc = phaseTables->freq2PhInc;
+  negFreq2PhInc = phaseTables->negFreq2PhInc;
+}
+
+void VCO::setSampleRate(double rate) {
+  if (rate != sampleRate || std::isnan(rate) || std::isnan(sampleRate)) {
+    sampleRate = rate;
+    useTablesFor(rate);
+  }
+  phase = 0;
+  pulsePhase = 0;
+  phaseIncrement = 0;
+  cacheValid = false;
+}
+
+void VCO::setRange(uint8_t value) {
+  static constexpr double kRanges[6] = {-10752, -3072, -1536, 0, 1536, 3072};
+  range = value <= 5 ? kRanges[value] : 0;
+}
+
+void VCO::setWaveform(uint8_t value) {
+  waveform = value;
+  const double width = value == kWideRectangular ? 0.33 : value == kNarrowRectangular ? 0.2 : 0.5;
+  if (width != pulseWidth) cacheValid = false;
+  pulseWidth = width;
+}
+
+void VCO::update(double pitch) {
+  double offset;
+  if (fixedPitch) {
+    pitch = PitchSteps::kMiddleC;
+    offset = 4 * frequencyOffset;
+  } else if (!(pitch > 0)) {
+    sawTable = nullptr;
+    cacheValid = false;
+    return;
+  } else {
+    offset = frequencyOffset;
+  }
+  const double sum = pitch + range + offset;
+  if (std::isnan(sum)) {  // a not-a-number offset: silent rather than undefined
+    sawTable = nullptr;
+    cacheValid = false;
+    return;
+  }
+  // Indices beyond the tables read their last entry; clamping first keeps the
+  // conversion to int defined for any sum.
+  constexpr double kLimit = PitchSteps::kMaxStep + 1;
+  const int32_t index = static_cast<int32_t>(sum > kLimit ? kLimit : sum < -kLimit ? -kLimit : sum);
+  if (cacheValid && index == cachedIndex) return;
+  cachedIndex = index;
+  cacheValid = true;
+
+  int32_t increment;
+  if (index > PitchSteps::kMaxStep) increment = freq2PhInc[PitchSteps::kMaxStep];
+  else if (index >= 0) increment = freq2PhInc[index];
+  else if (index >= -PitchSteps::kMaxStep) increment = negFreq2PhInc[-index];
+  else increment = negFreq2PhInc[PitchSteps::kMaxStep];
+
+  if (pulseWidth >= 0 && pulseWidth <= 1)
+    pulsePhase = (phase + static_cast<int64_t>(pulseWidth * kPhaseScale)) & kPhaseMask;
+  else
+    pulsePhase = phase & kPhaseMask;
+  phaseIncrement = increment;
+
+  const int tableIndex = phaseIncrement < 131072 ? 0 : tableChoice()(phaseIncrement >> 16);
+  sawTable = waves->saw[tableIndex];
+  triTable = waves->tri[tableIndex];
+}
+
+double VCO::process() {
+  if (!sawTable) return 0.0;
+  const int64_t a = phase >> 16;
+  const int64_t b = pulsePhase >> 16;
+  double out;
+  switch (waveform) {
+    case kTriangular:
+      out = -triTable[a];
+      break;
+    case kSawtoothTriangular:
+      if (reverseSawtooth) out = -sawTable[a];
+      else out = 0.33 * triTable[a] + (0.66 * (sawTable[a] - sawTable[b]) + 0.5) * sawTable[a];
+      break;
+    case kSawtooth:
+      out = sawTable[a];
+      break;
+    default:
+      out = sawTable[b] - sawTable[a];
+      break;
+  }
+  phase = (phase + phaseIncrement) & kPhaseMask;
+  pulsePhase = (pulsePhase + phaseIncrement) & kPhaseMask;
+  return out;
+}
+
+double VCO::getMultipleOfC4() const {
+  return static_cast<double>(phaseIncrement) / freq2PhInc[PitchSteps::kMiddleC];
+}
