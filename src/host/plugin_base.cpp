@@ -11,20 +11,20 @@ IPluginBase::IPluginBase(const InstanceInfo& info, const Config& config)
   mPresets.resize(config.nPresets > 0 ? config.nPresets : 1);
 }
 
-void IPluginBase::SetParameterValue(int paramIdx, double normalizedValue) {
+void IPluginBase::storeAndNotify(int paramIdx, double normalizedValue, EParamSource source) {
   IParam* param = GetParam(paramIdx);
   if (!param) return;
   param->SetNormalized(normalizedValue);
   InformHostOfParamChange(paramIdx, param->GetNormalized());
-  OnParamChange(paramIdx, kHost, -1);
+  OnParamChange(paramIdx, source, -1);
+}
+
+void IPluginBase::SetParameterValue(int paramIdx, double normalizedValue) {
+  storeAndNotify(paramIdx, normalizedValue, kHost);
 }
 
 void IPluginBase::SendParameterValueFromUI(int paramIdx, double normalizedValue) {
-  IParam* param = GetParam(paramIdx);
-  if (!param) return;
-  param->SetNormalized(normalizedValue);
-  InformHostOfParamChange(paramIdx, param->GetNormalized());
-  OnParamChange(paramIdx, kUI, -1);
+  storeAndNotify(paramIdx, normalizedValue, kUI);
 }
 
 void IPluginBase::SendParameterValueFromAPI(int paramIdx, double /*value*/, bool /*normalized*/) {

@@ -148,6 +148,8 @@ class IPluginBase {
   bool validIndex(int paramIdx) const { return paramIdx >= 0 && paramIdx < NParams(); }
 
  private:
+  void storeAndNotify(int paramIdx, double normalizedValue, EParamSource source);
+
   Config mConfig;
   IHostCallbacks* mHost;
   std::string mResourcePath;
