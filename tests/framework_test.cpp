@@ -135,7 +135,7 @@ class RecordingPlugin : public IPluginBase {
 
 TEST(PluginBase, HostSideAndEditorSideSettersInformTheHost) {
   RecordingHost host;
-  RecordingPlugin plugin({&host, ""});
+  RecordingPlugin plugin({&host, "", {}});
   plugin.SetParameterValue(1, 0.7);
   plugin.SendParameterValueFromUI(0, 1.0);
   EXPECT_EQ(plugin.GetParam(1)->Value(), 0.7);
@@ -157,7 +157,7 @@ TEST(PluginBase, ValuesQueuedForTheEditorAreTakenOnce) {
 
 TEST(PluginBase, PresetSlotTakesAndRestoresTheState) {
   RecordingHost host;
-  RecordingPlugin plugin({&host, ""});
+  RecordingPlugin plugin({&host, "", {}});
   plugin.MakeDefaultPreset("Wobblytone", 1);
   EXPECT_STREQ(plugin.GetPresetName(0), "Wobblytone");
   plugin.GetParam(1)->Set(0.9);

@@ -11,7 +11,9 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,6 +63,9 @@ class IHostCallbacks {
 struct InstanceInfo {
   IHostCallbacks* host = nullptr;  // may be null: nobody listens
   std::string resourcePath;        // folder holding the plug-in's resources, with a trailing '/'
+  // Seed of the instance's random generator, for reproducible renders and
+  // tests; without one the plug-in seeds from the clock.
+  std::optional<uint32_t> randomSeed;
 };
 
 // A preset slot: a name and a state chunk.
@@ -105,6 +110,7 @@ class IPluginBase {
   double GetSampleRate() const { return mSampleRate; }
   int GetBlockSize() const { return mBlockSize; }
   const std::string& PluginPath() const { return mResourcePath; }
+  const std::optional<uint32_t>& RandomSeed() const { return mRandomSeed; }
 
   // Host-side setter: stores the normalized value, informs the host and
   // calls OnParamChange (source kHost).
@@ -153,6 +159,7 @@ class IPluginBase {
   Config mConfig;
   IHostCallbacks* mHost;
   std::string mResourcePath;
+  std::optional<uint32_t> mRandomSeed;
   std::vector<std::unique_ptr<IParam>> mParams;
   std::unique_ptr<std::atomic<bool>[]> mUIPending;
   std::vector<IPreset> mPresets;

@@ -1,0 +1,372 @@
+// SPDX-License-Identifier: ISC
+// Construction, reset, parameter dispatch, notes, malfunctions and state.
+#include "wobblytone.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+
+#include "numeric.h"
+#include "wobblytone_config.h"
+
+using namespace Properties;
+
+namespace {
+
+uint32_t clockSeed(const void* instance) {
+  const auto now = std::chrono::system_clock::now().time_since_epoch().count();
+  const auto steady = std::chrono::steady_clock::now().time_since_epoch().count();
+  std::seed_seq seq{static_cast<uint32_t>(now), static_cast<uint32_t>(now >> 32), static_cast<uint32_t>(steady),
+                    static_cast<uint32_t>(reinterpret_cast<uintptr_t>(instance))};
+  uint32_t seed;
+  seq.generate(&seed, &seed + 1);
+  return seed;
+}
+
+}  // namespace
+
+Wobblytone::Wobblytone(const InstanceInfo& info) : Synth(info, wobblytoneConfig()), noteEvents(1024) {
+  // isRestoring is set from here to the end of construction: parameter
+  // reactions neither blow the fuse nor crackle nor tell the host.
+  initParameters();
+  MakeDefaultPreset("Wobblytone", 1);
+  random.seed(RandomSeed() ? *RandomSeed() : clockSeed(this));
+  waves = WaveBank::load(PluginPath());
+  drawBrokenControls();
+  setWarmUpTimes(1);
+  isRestoring = false;
+}
+
+void Wobblytone::initParameters() { declareParameters(*this); }
+
+void Wobblytone::drawBrokenControls() {
+  std::fill(std::begin(brokenKnobs), std::end(brokenKnobs), 0);
+  std::fill(std::begin(brokenKeys), std::end(brokenKeys), 0);
+  const uint32_t r1 = random();
+  const uint32_t r2 = random();
+  for (int i = r1 % 3 == 2 ? 2 : 1; i > 0; --i) brokenKnobs[random() % kNumKnobs] = 1;
+  for (int i = r2 % 3 == 2 ? 2 : 1; i > 0; --i) brokenKeys[random() % kNumKeys] = 1;
+}
+
+void Wobblytone::OnReset() {
+  Synth::OnReset();
+  noteEvents.Clear();
+  slicePosition = 0;
+  const double rate = GetSampleRate();
+  if (rate == cachedSampleRate) return;
+
+  clearKeyBuffer();
+  sustainOn = keyDown = voiceActive = false;
+  filterContour.reset();
+  loudnessContour.reset();
+  cachedSampleRate = rate;
+
+  for (VCO* hum : {&humOsc1, &humOsc2}) {
+    hum->setSampleRate(rate);
+    hum->setRange(3);
+    hum->setWaveform(VCO::kSawtoothTriangular);
+  }
+  humBandPass.setSampleRate(rate);
+  humBandPass.setFrequency(330);
+  noiseLowPass.setSampleRate(rate);
+  noiseHighPass.setSampleRate(rate);
+  sweepBandPass.setSampleRate(rate);
+  noiseLowPass.setFrequency(2000);
+  noiseHighPass.setFrequency(320);
+  sweepBandPass.setFrequency(1000);
+  lfo.setRate(0.13);
+  bassLowPass.setSampleRate(rate);
+  bassLowPass.setFrequency(80);
+  osc1.setSampleRate(rate);
+  osc2.setSampleRate(rate);
+  osc3.setSampleRate(rate);
+  osc3.reverseSawtooth = true;
+  vcf.setSampleRate(rate);
+  filterContour.setSampleRate(rate);
+  filterContour.setRelease(true);
+  loudnessContour.setSampleRate(rate);
+  outputLowPass.setSampleRate(rate);
+  dcBlocker.setSampleRate(rate);
+  outputLowPass.setFrequency(18000);
+  dcBlocker.setFrequency(12);
+  scratchContour.setAttack(0);
+  scratchContour.setDecay(0.3);
+  scratchContour.setSustain(0);
+  scratchContour.setRelease(true);
+
+  setOverSample(overSample);
+  waveRate = 8000 / rate;
+}
+
+void Wobblytone::setOverSample(EOverSample mode) {
+  overSample = mode;
+  switch (mode) {
+    case kOverSampleQuarter:
+      outputLowPass.setFrequency(3500);
+      osStep = 10000 / cachedSampleRate;
+      break;
+    case kOverSampleHalf:
+      outputLowPass.setFrequency(6000);
+      osStep = 20000 / cachedSampleRate;
+      break;
+    default:
+      outputLowPass.setFrequency(16000);
+      osStep = 1;
+      break;
+  }
+}
+
+// --- Parameter dispatch ------------------------------------------------------
+
+void Wobblytone::OnParamChange(int paramIdx) {
+  Synth::OnParamChange(paramIdx);
+  const IParam* param = GetParam(paramIdx);
+  if (!param) return;
+  const double v = param->Value();
+  const double n = param->GetNormalized();
+  const bool on = n >= 0.5;
+  const uint8_t index = static_cast<uint8_t>(std::clamp(numeric::truncToInt32(v), 0, 255));
+
+  switch (paramIdx) {
+    case kPower:
+      powerOn = on;
+      if (!on) clearVoice();
+      break;
+    case kVoltage:
+      if (isRestoring) is110V = n < 0.5;
+      else set110V(n < 0.5);
+      break;
+    case kFuse:
+      fuseBlown = on;
+      if (on) clearVoice();
+      break;
+    case kWarmUp:
+      warmUpState = index;
+      setWarmUpTimes(index == 2 ? 0 : 1);
+      break;
+    case kVolume:
+      volume = v;
+      volumeScratch = !isRestoring;
+      break;
+    case kMainOut: mainOut = on; break;
+    case kA440: a440On = on; break;
+    case kOverSample: setOverSample(static_cast<EOverSample>(index <= 2 ? index : 0)); break;
+    case kTune: {
+      double t = v;
+      if (t > 1.5) t = 1.5 + 19 * (t - 1.5) * (t - 1.5);
+      else if (t < -1.5) t = -1.5 - 32 * (t + 1.5) * (t + 1.5);
+      tuneOffset = 128 * t;
+      break;
+    }
+    case kGlide: glideOn = on; break;
+    case kGlideTime: glideTime = 5 * v; break;
+    case kDecay: loudnessContour.setRelease(on); break;
+    case kModMix: modMix = n; break;
+    case kOscMod: oscModOn = on; break;
+    case kOsc1Range: osc1.setRange(index); break;
+    case kOsc1Waveform: osc1.setWaveform(index); break;
+    case kOsc2Range: osc2.setRange(index); break;
+    case kOsc2Frequency: osc2.frequencyOffset = 128 * v; break;
+    case kOsc2Waveform:
+      osc2.setWaveform(index);
+      osc2Broken = std::lround(v) == VCO::kWideRectangular;
+      break;
+    case kOsc3Range: osc3.setRange(index); break;
+    case kOsc3Frequency: osc3.frequencyOffset = 128 * v; break;
+    case kOsc3Waveform: osc3.setWaveform(index); break;
+    case kOsc3Control: osc3.fixedPitch = on; break;
+    case kOsc1: osc1On = on; break;
+    case kOsc2: osc2On = on; break;
+    case kOsc3: osc3On = on; break;
+    case kExternalInput: extInOn = on; break;
+    case kNoise: noiseOn = on; break;
+    case kOsc1Volume: osc1Volume = v; break;
+    case kOsc2Volume: osc2Volume = v; break;
+    case kOsc3Volume: osc3Volume = v; break;
+    case kExternalInputVolume: extInVolume = 0.2499 * n + 0.0001; break;
+    case kNoiseVolume: noiseVolume = v; break;
+    case kNoiseType: noiseWave = n < 0.5 ? kWaveWhite : kWavePink; break;
+    case kFilterMod: filterModOn = on; break;
+    case kFilterControl1: filterControl1 = on; break;
+    case kFilterControl2: filterControl2 = on; break;
+    case kCutoff:
+      cutoffPitch = 15232 * n + 2048;
+      vcf.setCutoff(static_cast<int>(std::floor(cutoffPitch)), false);
+      break;
+    case kEmphasis:
+      vcf.emphasis = std::min(1.1, 1.4 * v);
+      vcf.cachedIndex = -1;
+      break;
+    case kAmountOfContour: contourAmount = 15362 * n; break;
+    case kFilterAttack: filterContour.setAttack(v); break;
+    case kFilterDecay: filterContour.setDecay(v); break;
+    case kFilterSustain: filterContour.setSustain(v); break;
+    case kLoudnessAttack: loudnessContour.setAttack(v); break;
+    case kLoudnessDecay: loudnessContour.setDecay(v); break;
+    case kLoudnessSustain: loudnessContour.setSustain(v); break;
+    default: break;
+  }
+}
+
+// --- Notes -------------------------------------------------------------------
+
+void Wobblytone::setNoteOn(int note) {
+  const bool legato = !keyBuffer.empty();
+  addPressedKey(note);
+  keyDown = true;
+  voiceActive = true;
+  const int sounding = legato ? keyBuffer.first() : note;
+  currentNote = sounding;
+  targetPitch = sounding * 128;
+  if (glideOn && legato && glideTime > 0) {
+    glideSteps = static_cast<int>(std::floor(glideTime * 1000));
+    if (glideSteps < 1) {
+      glideIncrement = 0;
+      currentPitch = targetPitch;
+    } else {
+      glideIncrement = (targetPitch - currentPitch) / (glideTime * 1000);
+    }
+    return;
+  }
+  glideSteps = 0;
+  glideIncrement = 0;
+  currentPitch = targetPitch;
+  if (legato) return;
+  filterContour.start();
+  loudnessContour.start();
+  wavePos[kWavePulse] = 0;
+}
+
+void Wobblytone::setNoteOff(int note) {
+  removePressedKey(note);
+  if (!keyBuffer.empty()) {
+    setNoteOn(keyBuffer.first());
+    return;
+  }
+  keyDown = false;
+  if (sustainOn) return;
+  filterContour.stop();
+  loudnessContour.stop();
+}
+
+void Wobblytone::setSustain(bool down) {
+  sustainOn = down;
+  if (down || keyDown) return;
+  removePressedKey(currentNote);
+  if (!keyBuffer.empty()) {
+    setNoteOn(keyBuffer.first());
+    return;
+  }
+  keyDown = false;
+  filterContour.stop();
+  loudnessContour.stop();
+}
+
+void Wobblytone::clearVoice() {
+  clearKeyBuffer();
+  sustainOn = false;
+  keyDown = false;
+  voiceActive = false;
+  filterContour.reset();
+  loudnessContour.reset();
+}
+
+void Wobblytone::allNotesOff() { clearVoice(); }
+
+// --- Malfunctions --------------------------------------------------------------
+
+void Wobblytone::set110V(bool on110) {
+  if (on110 && !is110V && powerOn) {
+    setParamValue(kFuse, 1.0, true);
+    fuseJustBlown = true;
+  }
+  is110V = on110;
+}
+
+void Wobblytone::setWarmUpTimes(double minutes) {
+  warmUpRemaining[0] = (minutes - 1) * 60;
+  warmUpRemaining[1] = minutes * 60;
+  warmUpRemaining[2] = (minutes + 1) * 60;
+  std::fill(std::begin(warmUpStep), std::end(warmUpStep), 0.001);
+}
+
+void Wobblytone::clickMessage() {
+  if (!isEditorOpen()) return;
+  if (fuseBlown) setParamValue(kFuse, 0.0, true);
+  else if (warmUpState == 0) setParamValue(kWarmUp, 1.0, false);
+  else if (warmUpState == 1) setParamValue(kWarmUp, 2.0, false);
+}
+
+// --- Clips -----------------------------------------------------------------------
+
+void Wobblytone::startWave(EWaves w, bool randomStart) {
+  wavePos[w] = randomStart ? static_cast<double>(random() % static_cast<uint32_t>(kWaveFiles[w].wavelen)) : 0;
+}
+
+double Wobblytone::processWave(EWaves w, bool loop, double speed) {
+  const int32_t len = kWaveFiles[w].wavelen;
+  double p = wavePos[w];
+  if (!(p >= 0)) p = 0;  // also a not-a-number position
+  if (p >= len) {
+    if (!loop) return 0;
+    p = 0;
+  }
+  p += speed * waveRate;
+  wavePos[w] = p;
+  // One call may step past the end (a high Osc-2 pitch reads the pulse clip
+  // fast): read the last sample then; the next call restarts or stops.
+  const int32_t i = p < len ? static_cast<int32_t>(p) : len - 1;
+  return waves->wave(w)[i] * 0.007;
+}
+
+// --- State -----------------------------------------------------------------------
+
+bool Wobblytone::SerializeState(IByteChunk& chunk) const {
+  bool ok = true;
+  for (const uint8_t& flag : brokenKnobs) ok = chunk.Put(&flag) > 0 && ok;
+  for (const uint8_t& flag : brokenKeys) ok = chunk.Put(&flag) > 0 && ok;
+  if (!ok) return false;
+  for (int i = 0; i < kNumParams; ++i) {
+    const double v = GetParam(i)->Value();
+    if (chunk.Put(&v) <= 0) return false;
+  }
+  return true;
+}
+
+int Wobblytone::UnserializeState(const IByteChunk& chunk, int startPos) {
+  const bool wasRestoring = isRestoring;
+  isRestoring = true;
+  int pos = startPos;
+  const int size = chunk.Size();
+  if (size == 0) {
+    std::fill(std::begin(brokenKnobs), std::end(brokenKnobs), 0);
+    std::fill(std::begin(brokenKeys), std::end(brokenKeys), 0);
+    pos = -1;
+  } else {
+    const uint8_t* bytes = chunk.GetData();
+    auto readFlag = [&](uint8_t& flag) {
+      if (pos >= 0 && pos < size) {
+        flag = bytes[pos++];
+      } else {
+        flag = 0;
+        pos = -1;
+      }
+    };
+    for (uint8_t& flag : brokenKnobs) readFlag(flag);
+    for (uint8_t& flag : brokenKeys) readFlag(flag);
+    for (int i = 0; i < kNumParams && pos >= 0; ++i) {
+      double v = 0.0;
+      if (pos <= size - 8) {
+        std::memcpy(&v, bytes + pos, sizeof v);
+        pos += 8;
+      } else {
+        pos = -1;
+      }
+      GetParam(i)->Set(v);
+    }
+  }
+  OnParamReset(kPresetRecall);
+  isRestoring = wasRestoring;
+  return pos;
+}

@@ -1,0 +1,143 @@
+// SPDX-License-Identifier: ISC
+// Wobblytone: the instrument. Turns MIDI and parameters into one stereo
+// signal (both channels equal), keeps the held keys, simulates the faults of
+// a worn unit and plays the sound clips. Knows nothing of any host format.
+//
+// Threads: ProcessMidiMsg and ProcessBlock run on the audio thread and never
+// allocate, lock or block once OnReset has run. OnParamChange runs on
+// whichever thread delivers a change. The editor reads the plain flags below.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <random>
+
+#include "contour.h"
+#include "filter.h"
+#include "lfo.h"
+#include "synth/synth.h"
+#include "vcf.h"
+#include "vco.h"
+#include "wobblytone_param.h"
+#include "wobblytone_waves.h"
+
+namespace Properties {
+enum EOverSample { kOverSample1 = 0, kOverSampleHalf = 1, kOverSampleQuarter = 2 };
+constexpr int kNumKnobs = 26;
+constexpr int kNumKeys = 44;
+constexpr int kLowestKey = 41;  // brokenKeys[i] is MIDI note 41 + i
+}  // namespace Properties
+
+class Wobblytone : public Synth {
+ public:
+  explicit Wobblytone(const InstanceInfo& info);
+
+  // --- Host operations ---------------------------------------------------
+  void ProcessBlock(double** inputs, double** outputs, int nFrames) override;
+  void ProcessMidiMsg(const IMidiMsg& msg) override;
+  void OnReset() override;
+  void allNotesOff() override;
+  void initParameters() override;
+  using Synth::OnParamChange;
+  void OnParamChange(int paramIdx) override;
+  bool SerializeState(IByteChunk& chunk) const override;
+  int UnserializeState(const IByteChunk& chunk, int startPos) override;
+
+  // --- Notes (audio thread) ----------------------------------------------
+  void setNoteOn(int note);
+  void setNoteOff(int note);
+  void setSustain(bool down);
+
+  // --- Malfunctions ------------------------------------------------------
+  void set110V(bool on110);
+  void setWarmUpTimes(double minutes);
+  // A click on the message strip: a new fuse, or the next warm-up state.
+  void clickMessage();
+
+  // --- Clips ---------------------------------------------------------------
+  double processWave(Properties::EWaves w, bool loop, double speed);
+  void startWave(Properties::EWaves w, bool random);
+
+  void setOverSample(Properties::EOverSample mode);
+
+  // --- Flags the editor reads ----------------------------------------------
+  bool powerOn = false;
+  bool fuseBlown = false;
+  bool is110V = false;
+  bool fuseJustBlown = false;  // set here, cleared by the editor
+  int warmUpState = 0;
+  bool overload = false;
+  double pitchBend = 0;
+  double modWheel = 0;
+  // Broken controls, one byte each as saved in the state: non-zero is broken.
+  uint8_t brokenKnobs[Properties::kNumKnobs] = {};
+  uint8_t brokenKeys[Properties::kNumKeys] = {};
+
+  // --- Engine state (public for the tests that measure it) ----------------
+  VCO humOsc1, humOsc2, osc1, osc2, osc3;
+  VCF vcf;
+  Contour filterContour, loudnessContour, scratchContour;
+  LowPass outputLowPass, noiseLowPass;
+  LowPass6dB bassLowPass;
+  HighPass dcBlocker, noiseHighPass;
+  BandPass humBandPass, sweepBandPass;
+  LFO lfo;
+
+  bool mainOut = false;
+  bool a440On = false;
+  bool oscModOn = false, filterModOn = false;
+  bool osc1On = false, osc2On = false, osc3On = false, extInOn = false, noiseOn = false;
+  double osc1Volume = 0, osc2Volume = 0, osc3Volume = 0, noiseVolume = 0, extInVolume = 0;
+  bool filterControl1 = false, filterControl2 = false;
+  double modMix = 0;
+  double contourAmount = 0;
+  double cutoffPitch = 0;
+  double tuneOffset = 0;
+  double volume = 0;
+  Properties::EOverSample overSample = Properties::kOverSample1;
+  bool osc2Broken = false;
+  Properties::EWaves noiseWave = Properties::kWaveWhite;
+
+  bool sustainOn = false;
+  bool keyDown = false;
+  bool voiceActive = false;
+  int currentNote = 0;
+  int targetPitch = 0;
+  double currentPitch = 6144;
+  int glideSteps = 0;
+  double glideIncrement = 0;
+  bool glideOn = false;
+  double glideTime = 0;
+
+  double osc1Offset = 0, osc2Offset = 0, osc3Offset = 0;
+  double osc3Pitch = 0;
+  double keyTrack = 0;
+  double lastOsc3 = 0;
+  double heldSample = 0;
+  double osAccumulator = 0;
+  double osStep = 1;
+  double cachedSampleRate = -1;
+  bool volumeScratch = false;
+
+  double warmUpRemaining[3] = {0, 60, 120};
+  double warmUpStep[3] = {0.001, 0.001, 0.001};
+
+  double wavePos[Properties::kNumWaves] = {};
+  double waveRate = 0;
+
+  int getSliceLength() const { return sliceLength; }
+
+ private:
+  void update();
+  void handleMidiEvents();
+  void clearVoice();
+  void drawBrokenControls();
+  // Produces n samples of the current slice, from slice position k on.
+  void renderSamples(double* left, double* right, int n, bool running);
+  double filterModulationScale() const;
+
+  IMidiQueueBase<IMidiMsg> noteEvents;
+  int slicePosition = 0;  // position k of the next sample inside its slice
+  std::mt19937 random;
+  std::shared_ptr<const WaveBank> waves;
+};
