@@ -125,3 +125,11 @@ TEST(LowPass6dB, RecoversFromANotANumberState) {
   for (int i = 0; i < 44100; ++i) y = f.process(1.0);
   EXPECT_NEAR(y, 1.0, 1e-6);
 }
+
+TEST(Biquads, StayStableWithACornerAboveTheNyquistFrequency) {
+  auto f = make<LowPass>(16000, 32000);
+  double y = 0;
+  for (int i = 0; i < 32000; ++i) y = f.process(i % 2 ? 0.5 : -0.5);
+  EXPECT_TRUE(std::isfinite(y));
+  EXPECT_LT(std::fabs(y), 1.0);
+}

@@ -23,6 +23,17 @@ void IPluginBase::SetParameterValue(int paramIdx, double normalizedValue) {
   storeAndNotify(paramIdx, normalizedValue, kHost);
 }
 
+void IPluginBase::OnParamChangeFromHost(int paramIdx, double normalizedValue) {
+  IParam* param = GetParam(paramIdx);
+  if (!param) return;
+  // Hosts resend unchanged values (on activation, on a redraw of their own
+  // controls); only a real change reaches the plug-in.
+  const double before = param->Value();
+  param->SetNormalized(normalizedValue);
+  if (param->Value() == before) return;
+  OnParamChange(paramIdx, kHost, -1);
+}
+
 void IPluginBase::SendParameterValueFromUI(int paramIdx, double normalizedValue) {
   storeAndNotify(paramIdx, normalizedValue, kUI);
 }

@@ -115,6 +115,9 @@ class IPluginBase {
   // Host-side setter: stores the normalized value, informs the host and
   // calls OnParamChange (source kHost).
   void SetParameterValue(int paramIdx, double normalizedValue);
+  // A change the host itself made (automation, its own controls): stored and
+  // passed to OnParamChange; the host is not told what it already knows.
+  void OnParamChangeFromHost(int paramIdx, double normalizedValue);
   // A change made on the plug-in's side: stores, informs the host and calls
   // OnParamChange (source kUI).
   void SendParameterValueFromUI(int paramIdx, double normalizedValue);

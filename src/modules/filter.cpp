@@ -36,7 +36,11 @@ double Filter::process(double x) {
 }
 
 Filter::Biquad Filter::biquadTerms() const {
-  const double w = sampleRate > 0 ? frequency * 2 * M_PI / sampleRate : 0.0;
+  // A corner at or above the Nyquist frequency would make the biquad
+  // unstable (at 32 kHz and below for the 16 kHz output filter, or for any
+  // filter at very low rates); keep it just below, at 0.45 of the rate.
+  const double f = frequency < 0.45 * sampleRate ? frequency : 0.45 * sampleRate;
+  const double w = sampleRate > 0 ? f * 2 * M_PI / sampleRate : 0.0;
   Biquad b;
   b.s = std::sin(w);
   b.c = std::cos(w);

@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: ISC
+// The audio thread never allocates: every allocation of the process is
+// counted while thousands of blocks with dense MIDI are processed.
+// (Its own test program, since it replaces the global operator new.)
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "engine_phrase.h"
+
+namespace {
+std::atomic<bool> countAllocations{false};
+std::atomic<long> allocations{0};
+}  // namespace
+
+void* operator new(size_t size) {
+  if (countAllocations.load(std::memory_order_relaxed)) allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+
+using testutil::Engine;
+
+TEST(EngineBlocks, AudioThreadNeverAllocates) {
+  Engine e(48000, 256);
+  testutil::busyPatch(e);
+  e.set(kNoiseType, 1);
+  std::vector<IMidiMsg> dense;
+  for (int i = 0; i < 256; i += 2) {
+    dense.push_back(IMidiMsg::noteOn(i, 36 + (i * 7) % 48, 100));
+    dense.push_back(IMidiMsg::controlChange(i + 1, (i / 2) % 100, i % 128));
+    dense.push_back(IMidiMsg::pitchWheel(i + 1, (i * 64) % 16384));
+    dense.push_back(IMidiMsg::noteOff(i + 1, 36 + ((i + 6) * 7) % 48));
+  }
+  dense.push_back(IMidiMsg::controlChange(100, 64, 127));
+  e.w().ccMap[20] = kCutoff;  // a learned controller calls back into the host
+  std::vector<float> left(256), right(256);
+  e.host->process(dense.data(), static_cast<int>(dense.size()), left.data(), right.data(), 256);
+  e.callbacks.record = false;
+  allocations = 0;
+  countAllocations = true;
+  for (int block = 0; block < 4000; ++block)
+    e.host->process(dense.data(), static_cast<int>(dense.size()), left.data(), right.data(), 256);
+  countAllocations = false;
+  EXPECT_EQ(allocations.load(), 0);
+}

@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: ISC
+// Block processing as a host drives it: independence of the block size,
+// and awkward calls.
+#include <gtest/gtest.h>
+
+#include "engine_harness.h"
+#include "engine_phrase.h"
+
+using testutil::Engine;
+using testutil::midiAt;
+using testutil::paramAt;
+
+TEST(EngineBlocks, SameSamplesForEveryHostBlockSize) {
+  std::vector<double> reference;
+  for (int block : {1, 7, 64, 256, 4096, 8192}) {
+    Engine e(44100, block, 99);
+    testutil::busyPatch(e);
+    e.render(333);
+    auto events = testutil::phrase();
+    for (auto& event : events) event.frame += e.now;
+    auto out = e.render(44100, events);
+    ASSERT_TRUE(e.lastRightEqualsLeft);
+    if (reference.empty()) {
+      reference = out;
+      continue;
+    }
+    ASSERT_EQ(out.size(), reference.size());
+    size_t firstDifference = out.size();
+    for (size_t i = 0; i < out.size() && firstDifference == out.size(); ++i)
+      if (out[i] != reference[i]) firstDifference = i;
+    EXPECT_EQ(firstDifference, out.size()) << "block " << block;
+  }
+}
+
+TEST(EngineBlocks, AwkwardCallsNeverStallOrCrash) {
+  InstanceInfo info;
+  info.randomSeed = 3;
+  Wobblytone w(info);
+  double left[64], right[64];
+  double* outputs[2] = {left, right};
+  w.ProcessBlock(nullptr, outputs, 64);  // before any reset
+  w.ProcessBlock(nullptr, outputs, 0);
+  w.ProcessBlock(nullptr, nullptr, 64);
+  for (double v : left) EXPECT_TRUE(std::isfinite(v));
+
+  Engine slow(500, 64);  // below 1 kHz: slices of one sample
+  slow.plainPatch();
+  auto out = slow.render(2000, {midiAt(10, IMidiMsg::noteOn(0, 60, 100))});
+  EXPECT_TRUE(testutil::allFinite(out));
+  EXPECT_TRUE(slow.w().voiceActive);
+}
+
+TEST(EngineBlocks, ResetAtTheSameRateOnlyForgetsKeysAndSlicePosition) {
+  Engine e;
+  e.plainPatch();
+  e.render(100, {midiAt(0, IMidiMsg::noteOn(0, 60, 100))});
+  const double level = e.w().loudnessContour.value;
+  e.host->prepare(44100, 64);
+  EXPECT_FALSE(e.w().isKeyPressed(60));
+  EXPECT_EQ(e.w().loudnessContour.value, level);
+  e.host->prepare(48000, 64);
+  EXPECT_FALSE(e.w().loudnessContour.isOn());
+  EXPECT_EQ(e.w().getSliceLength(), 48);
+}
+

@@ -1,0 +1,204 @@
+// SPDX-License-Identifier: ISC
+// The worn unit: power, mains voltage and fuse, hum, overload, decimation,
+// the crackling pot, the broken Osc-2 waveform and the broken-control draw.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "engine_harness.h"
+#include "test_util.h"
+
+using testutil::Engine;
+using testutil::midiAt;
+
+TEST(EngineFuse, BlowsOnlyWhenSwitchedTo110VWhilePowered) {
+  Engine e;
+  e.set(kVoltage, 1);  // 220V while off: no harm
+  e.set(kVoltage, 0);
+  EXPECT_EQ(e.value(kFuse), 0);
+  e.set(kVoltage, 1);
+  e.set(kPower, 1);
+  e.render(4410, {midiAt(0, IMidiMsg::noteOn(0, 60, 100))});
+  e.callbacks.changes.clear();
+  e.set(kVoltage, 0);  // 220V -> 110V while on
+  EXPECT_EQ(e.value(kFuse), 1);
+  EXPECT_TRUE(e.w().fuseBlown);
+  EXPECT_TRUE(e.w().fuseJustBlown);
+  EXPECT_FALSE(e.w().voiceActive);
+  ASSERT_FALSE(e.callbacks.changes.empty());
+  EXPECT_EQ(e.callbacks.changes.front(), std::make_pair(static_cast<int>(kFuse), 1.0));
+  // Silence follows, and MIDI is still tracked.
+  auto out = e.render(44100, {midiAt(e.now + 10, IMidiMsg::noteOn(0, 62, 100))});
+  EXPECT_TRUE(e.w().isKeyPressed(62));
+  EXPECT_LT(std::fabs(out.back()), 1e-4);
+  // Back to 220V does not mend it; a new fuse does.
+  e.set(kVoltage, 1);
+  EXPECT_EQ(e.value(kFuse), 1);
+  e.w().setEditorOpen(true);
+  e.w().clickMessage();
+  EXPECT_EQ(e.value(kFuse), 0);
+  EXPECT_EQ(e.w().warmUpState, 0);  // the click only changed the fuse
+}
+
+TEST(EngineFuse, RestoringA110VStateDoesNotBlowIt) {
+  Engine source;
+  source.set(kPower, 1);
+  source.set(kVoltage, 0);
+  IByteChunk chunk;
+  source.w().SerializeState(chunk);
+  Engine target;
+  target.set(kVoltage, 1);
+  target.set(kPower, 1);
+  EXPECT_EQ(target.w().UnserializeState(chunk, 0), 438);
+  EXPECT_TRUE(target.w().is110V);
+  EXPECT_EQ(target.value(kFuse), 0);
+}
+
+TEST(EngineMains, SwitchingOnThumpsWithTheSignOfTheSupply) {
+  for (auto [voltage, sign] : {std::pair{0, -1.0}, {1, 1.0}}) {
+    Engine e;
+    e.set(kVoltage, voltage);
+    auto quiet = e.render(4410);
+    EXPECT_LT(std::fabs(quiet.back()), 1e-9);
+    e.set(kPower, 1);
+    auto thump = e.render(4410);
+    double peak = 0;
+    for (double v : thump)
+      if (std::fabs(v) > std::fabs(peak)) peak = v;
+    EXPECT_GT(peak * sign, 0.1) << voltage;
+    // It decays through the DC blocker.
+    auto later = e.render(44100 * 2);
+    EXPECT_LT(std::fabs(later.back()), 1e-3);
+  }
+}
+
+TEST(EngineMains, HumFollowsTheSupply) {
+  for (auto [voltage, hz] : {std::pair{0, 60.87}, {1, 49.73}}) {
+    Engine e;
+    e.plainPatch();
+    e.set(kPower, 0);  // a voltage change while off blows no fuse
+    e.set(kVoltage, voltage);
+    e.set(kPower, 1);
+    e.set(kOsc1, 0);
+    e.set(kExternalInput, 1);
+    e.set(kExternalInputVolume, 1);
+    auto out = e.render(44100 * 2, {midiAt(0, IMidiMsg::noteOn(0, 60, 100))});
+    std::vector<double> tail(out.begin() + 44100, out.end());
+    EXPECT_NEAR(testutil::measureFrequency(tail, 44100), hz, 0.5) << voltage;
+  }
+}
+
+TEST(EngineOutput, OverloadIsFlaggedPerBlock) {
+  Engine e(44100, 256);
+  e.plainPatch(VCO::kSquare);
+  for (int p : {kOsc2, kOsc3}) e.set(p, 1);
+  for (int p : {kOsc1Volume, kOsc2Volume, kOsc3Volume}) e.set(p, 1);
+  for (int p : {kOsc1Waveform, kOsc2Waveform, kOsc3Waveform}) e.set(p, VCO::kSquare);
+  e.render(4096, {midiAt(0, IMidiMsg::noteOn(0, 48, 100))});
+  EXPECT_TRUE(e.w().overload);
+  e.set(kOsc2, 0);
+  e.set(kOsc3, 0);
+  e.render(256);
+  EXPECT_FALSE(e.w().overload);
+}
+
+TEST(EngineOutput, DecimationTakesEveryThirdOrFifthSample) {
+  // The DC blocker runs once per new output-stage value; each run flips the
+  // sign of its anti-denormal offset.
+  for (auto [mode, period] : {std::pair{1, 3}, {2, 5}, {0, 1}}) {
+    Engine e(44100, 1);
+    e.set(kOverSample, mode);
+    e.set(kPower, 1);
+    std::vector<int> taken;
+    double sign = e.w().dcBlocker.antiDenormal;
+    for (int i = 0; i < 60; ++i) {
+      e.render(1);
+      if (e.w().dcBlocker.antiDenormal != sign) taken.push_back(i);
+      sign = e.w().dcBlocker.antiDenormal;
+    }
+    ASSERT_GE(taken.size(), 3u) << mode;
+    for (size_t j = 1; j < taken.size(); ++j) EXPECT_EQ(taken[j] - taken[j - 1], period) << mode;
+  }
+}
+
+TEST(EngineCrackle, EachVolumeChangeCracklesOnce) {
+  // A crackle is one control slice of attack, then the release.
+  Engine e;
+  e.plainPatch();
+  e.renderSlices(400);  // the crackle of activation has passed
+  int starts = 0;
+  auto countStarts = [&](long slices) {
+    for (long s = 0; s < slices; ++s) {
+      e.renderSlices(1);
+      if (e.w().scratchContour.state == Contour::kAttack) ++starts;
+    }
+  };
+  countStarts(300);
+  EXPECT_EQ(starts, 0);
+  e.set(kVolume, 0.7);
+  countStarts(300);
+  EXPECT_EQ(starts, 1);
+  e.set(kVolume, 0.7);  // the same value is no change
+  countStarts(300);
+  EXPECT_EQ(starts, 1);
+  e.set(kVolume, 0.6);
+  e.set(kVolume, 0.5);  // two changes within one slice: one crackle
+  countStarts(300);
+  EXPECT_EQ(starts, 2);
+}
+
+TEST(EngineOsc2, WideRectangularPlaysThePulseClip) {
+  Engine e;
+  e.plainPatch();
+  e.set(kOsc1, 0);
+  e.set(kOsc2, 1);
+  e.set(kOsc2Waveform, VCO::kWideRectangular);
+  EXPECT_TRUE(e.w().osc2Broken);
+  e.render(441, {midiAt(0, IMidiMsg::noteOn(0, 72, 100))});  // an octave above middle C at 16'
+  // The clip runs at Osc-2's pitch relative to middle C: 441 samples at 16'
+  // with 10 cents up.
+  const double speed = e.w().osc2.getMultipleOfC4();
+  EXPECT_NEAR(speed, std::pow(2.0, 12.8 / 1536), 1e-3);
+  EXPECT_NEAR(e.w().wavePos[Properties::kWavePulse], 441 * speed * 8000 / 44100, 0.01);
+  e.set(kOsc2Waveform, VCO::kSquare);
+  EXPECT_FALSE(e.w().osc2Broken);
+}
+
+TEST(EngineClips, ReadsStayInsideTheClip) {
+  Engine e;
+  Wobblytone& w = e.w();
+  w.wavePos[Properties::kWavePulse] = 6330.9;
+  EXPECT_TRUE(std::isfinite(w.processWave(Properties::kWavePulse, false, 1000)));
+  EXPECT_EQ(w.processWave(Properties::kWavePulse, false, 1), 0.0);  // ended: silent
+  w.wavePos[Properties::kWaveScratch] = 2047.5;
+  w.processWave(Properties::kWaveScratch, true, 100);
+  w.processWave(Properties::kWaveScratch, true, 1);
+  EXPECT_LT(w.wavePos[Properties::kWaveScratch], 1);  // a looping clip restarts
+  w.wavePos[Properties::kWaveA440] = std::nan("");
+  EXPECT_TRUE(std::isfinite(w.processWave(Properties::kWaveA440, true, 1)));
+}
+
+TEST(EngineBrokenControls, OneOrTwoOfEachFromTheInstancesOwnGenerator) {
+  std::srand(77);
+  const int expected = std::rand();
+  std::srand(77);
+  int twoKnobs = 0, twoKeys = 0;
+  for (uint32_t seed = 1; seed <= 60; ++seed) {
+    Engine e(44100, 64, seed);
+    int knobs = 0, keys = 0;
+    for (uint8_t f : e.w().brokenKnobs) knobs += f != 0;
+    for (uint8_t f : e.w().brokenKeys) keys += f != 0;
+    EXPECT_GE(knobs, 1);
+    EXPECT_LE(knobs, 2);
+    EXPECT_GE(keys, 1);
+    EXPECT_LE(keys, 2);
+    twoKnobs += knobs == 2;
+    twoKeys += keys == 2;
+    Engine again(44100, 64, seed);
+    EXPECT_EQ(0, std::memcmp(e.w().brokenKnobs, again.w().brokenKnobs, sizeof e.w().brokenKnobs));
+  }
+  EXPECT_GT(twoKnobs, 5);  // about a third of the units lose two knobs
+  EXPECT_GT(twoKeys, 5);
+  EXPECT_EQ(std::rand(), expected);  // the host's generator was left alone
+}
