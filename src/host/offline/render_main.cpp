@@ -1,106 +1,208 @@
 // SPDX-License-Identifier: ISC
-// wobblytone-render: renders a short phrase through the sound modules to a WAV.
-// (The full instrument takes over this program once the engine stands.)
+// wobblytone-render: plays a Standard MIDI File (or the built-in demo)
+// through the instrument and writes a WAV.
 #include <sndfile.h>
+#include <unistd.h>
 
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "contour.h"
-#include "filter.h"
-#include "vcf.h"
-#include "vco.h"
+#include "demo_song.h"
+#include "midi_file.h"
+#include "render_job.h"
+#include "wobblytone.h"
+
+#ifndef WOBBLYTONE_INSTALL_DATADIR
+#define WOBBLYTONE_INSTALL_DATADIR "/usr/local/share/wobblytone"
+#endif
 
 namespace {
 
-void usage(const char* program) {
-  std::fprintf(stderr, "usage: %s [-o FILE.wav] [-r HZ]\n", program);
+const char* kUsage =
+    "usage: wobblytone-render [options] [MIDI-FILE]\n"
+    "  -o, --output FILE.wav     WAV to write (default wobblytone.wav)\n"
+    "  -r, --rate HZ             sample rate (default 48000)\n"
+    "  -b, --block N             host block size (default 512)\n"
+    "  -s, --set NAME=VALUE      set a parameter by display name or index + 1, to a plain value\n"
+    "                            or a list text (\"Osc-1 Waveform=Square\", \"Cutoff=0.4\"); repeatable\n"
+    "      --tail SECONDS        render this long after the last MIDI event (default 2)\n"
+    "      --seed N              seed the instance's random generator for a reproducible render\n"
+    "      --list-params         print the parameter table and exit\n"
+    "  -h, --help                show this help\n"
+    "With no MIDI file it renders the built-in demo song with its own program.\n";
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "wobblytone-render: %s\n", message.c_str());
+  return 2;
+}
+
+bool parseNumber(const char* text, double low, double high, double& out) {
+  char* end = nullptr;
+  out = std::strtod(text, &end);
+  return end != text && *end == '\0' && std::isfinite(out) && out >= low && out <= high;
+}
+
+// Where the clips are: $WOBBLYTONE_RESOURCES, next to this program, or the
+// install prefix's share/wobblytone/.
+std::string findResources(const char* argv0) {
+  if (const char* env = std::getenv("WOBBLYTONE_RESOURCES"); env && *env) {
+    std::string path = env;
+    return path.back() == '/' ? path : path + "/";
+  }
+  char exe[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+  std::string self = n > 0 ? std::string(exe, static_cast<size_t>(n)) : std::string(argv0);
+  const std::string folder = self.substr(0, self.find_last_of('/') + 1);
+  if (access((folder + "resources/easy.bin").c_str(), R_OK) == 0) return folder + "resources/";
+  return std::string(WOBBLYTONE_INSTALL_DATADIR) + "/";
+}
+
+void listParameters(const Wobblytone& synth) {
+  std::printf("%-4s %-22s %-10s %s\n", "#", "name", "default", "values");
+  for (int i = 0; i < synth.NParams(); ++i) {
+    const IParam* p = synth.GetParam(i);
+    WDL_String shown, lo, hi;
+    p->GetDisplay(p->GetDefault(), false, shown);
+    std::string values;
+    if (p->NDisplayTexts() > 0) {
+      for (int v = 0; v < p->NDisplayTexts(); ++v) values += std::string(v ? ", " : "") + p->GetDisplayText(v);
+    } else {
+      p->GetDisplay(p->GetMin(), false, lo);
+      p->GetDisplay(p->GetMax(), false, hi);
+      values = std::string(lo.Get()) + " to " + hi.Get();
+    }
+    std::printf("%-4d %-22s %-10s %s\n", i + 1, p->GetName(), shown.Get(), values.c_str());
+  }
+}
+
+void showProgress(double fraction) {
+  const int width = 40;
+  const int filled = static_cast<int>(fraction * width);
+  std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled, "########################################", width - filled, "",
+               static_cast<int>(fraction * 100));
+  if (fraction >= 1) std::fputc('\n', stderr);
+  std::fflush(stderr);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string output = "wobblytone.wav";
-  double rate = 48000;
+  std::string midiPath;
+  RenderSettings settings;
+  std::vector<std::string> sets;
+  bool list = false;
+
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if ((arg == "-o" || arg == "--output") && i + 1 < argc) {
-      output = argv[++i];
-    } else if ((arg == "-r" || arg == "--rate") && i + 1 < argc) {
-      char* end = nullptr;
-      rate = std::strtod(argv[++i], &end);
-      if (*end != '\0' || !(rate >= 8000 && rate <= 384000)) {
-        std::fprintf(stderr, "wobblytone-render: the rate must be a number of Hz from 8000 to 384000\n");
-        return 2;
-      }
+    auto value = [&](const char* what) -> const char* {
+      if (i + 1 >= argc) return nullptr;
+      (void)what;
+      return argv[++i];
+    };
+    double number = 0;
+    if (arg == "-h" || arg == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (arg == "-o" || arg == "--output") {
+      const char* v = value("file");
+      if (!v || !*v) return fail("-o needs a file name");
+      output = v;
+    } else if (arg == "-r" || arg == "--rate") {
+      const char* v = value("rate");
+      if (!v || !parseNumber(v, 1000, 384000, number)) return fail("--rate needs a sample rate from 1000 to 384000 Hz");
+      settings.sampleRate = number;
+    } else if (arg == "-b" || arg == "--block") {
+      const char* v = value("block");
+      if (!v || !parseNumber(v, 1, 65536, number) || number != std::floor(number))
+        return fail("--block needs a whole number of frames from 1 to 65536");
+      settings.blockSize = static_cast<int>(number);
+    } else if (arg == "-s" || arg == "--set") {
+      const char* v = value("setting");
+      if (!v) return fail("--set needs NAME=VALUE");
+      sets.push_back(v);
+    } else if (arg == "--tail") {
+      const char* v = value("tail");
+      if (!v || !parseNumber(v, 0, 3600, number)) return fail("--tail needs a number of seconds from 0 to 3600");
+      settings.tailSeconds = number;
+    } else if (arg == "--seed") {
+      const char* v = value("seed");
+      if (!v || !parseNumber(v, 0, 4294967295.0, number) || number != std::floor(number))
+        return fail("--seed needs a whole number from 0 to 4294967295");
+      settings.seed = static_cast<uint32_t>(number);
+    } else if (arg == "--list-params") {
+      list = true;
+    } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
+      return fail("unknown option " + arg + "\n" + kUsage);
+    } else if (midiPath.empty()) {
+      midiPath = arg;
     } else {
-      usage(argv[0]);
-      return 2;
+      return fail("only one MIDI file, please (got " + midiPath + " and " + arg + ")");
     }
   }
 
-  VCO osc;
-  VCF vcf;
-  Contour filterContour, loudness;
-  HighPass dcBlocker;
-  osc.setSampleRate(rate);
-  vcf.setSampleRate(rate);
-  filterContour.setSampleRate(rate);
-  loudness.setSampleRate(rate);
-  dcBlocker.setSampleRate(rate);
-  dcBlocker.setFrequency(12);
-  osc.setRange(2);
-  osc.setWaveform(VCO::kSawtooth);
-  vcf.setCutoff(4000, false);
-  vcf.emphasis = 0.8;
-  filterContour.setAttack(0.2);
-  filterContour.setDecay(0.45);
-  filterContour.setSustain(0.2);
-  filterContour.setRelease(true);
-  loudness.setAttack(0.05);
-  loudness.setDecay(0.5);
-  loudness.setSustain(0.8);
-  loudness.setRelease(true);
-
-  const int notes[] = {36, 43, 48, 46, 36, 39, 43, 31};
-  const int noteFrames = static_cast<int>(rate * 0.5);
-  const int total = noteFrames * 8 + static_cast<int>(rate);
-  std::vector<float> frames(static_cast<size_t>(total) * 2);
-  for (int n = 0; n < total; ++n) {
-    const int step = n / noteFrames;
-    if (n % noteFrames == 0 && step < 8) {
-      filterContour.stop();
-      loudness.stop();
-      filterContour.start();
-      loudness.start();
-    }
-    if (n % noteFrames == noteFrames * 3 / 4 || n == noteFrames * 8) {
-      filterContour.stop();
-      loudness.stop();
-    }
-    const int note = notes[step < 8 ? step : 7];
-    filterContour.update();
-    loudness.update();
-    osc.update(note * 128.0 + 1536);
-    const double y = vcf.process(osc.process() * 0.5, static_cast<int>(6000 * filterContour.value));
-    const float out = static_cast<float>(Filter::softClip(dcBlocker.process(y * loudness.value) * 0.7));
-    frames[2 * n] = frames[2 * n + 1] = out;
+  settings.resourcePath = findResources(argv[0]);
+  InstanceInfo info;
+  info.resourcePath = settings.resourcePath;
+  info.randomSeed = settings.seed;
+  Wobblytone synth(info);
+  if (list) {
+    listParameters(synth);
+    return 0;
   }
 
-  SF_INFO info{};
-  info.samplerate = static_cast<int>(rate);
-  info.channels = 2;
-  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
-  SNDFILE* file = sf_open(output.c_str(), SFM_WRITE, &info);
-  if (!file) {
-    std::fprintf(stderr, "wobblytone-render: cannot write %s: %s\n", output.c_str(), sf_strerror(nullptr));
-    return 2;
+  std::vector<RenderEvent> events;
+  std::vector<std::pair<int, double>> program;
+  if (midiPath.empty()) {
+    DemoSong demo = makeDemoSong();
+    program = demo.program;
+    events = std::move(demo.events);
+  } else {
+    MidiFile file;
+    std::string error;
+    if (!readMidiFile(midiPath, file, error)) return fail(error);
+    for (const MidiFileEvent& e : file.events) events.push_back({e.seconds, IMidiMsg(0, e.status, e.data1, e.data2)});
+    if (file.lengthSeconds > 0) events.push_back({file.lengthSeconds, IMidiMsg(0, 0xF8, 0, 0)});  // the song's end
+    program = {{kPower, 1}};
   }
-  sf_writef_float(file, frames.data(), total);
-  sf_close(file);
-  std::printf("wobblytone-render: wrote %s (%.1f s at %.0f Hz)\n", output.c_str(), total / rate, rate);
+  for (const std::string& s : sets) {
+    int index = 0;
+    double plain = 0;
+    std::string error;
+    if (!parseParameterSetting(synth, s, index, plain, error)) return fail(error);
+    program.emplace_back(index, plain);
+  }
+  std::fprintf(stderr, "wobblytone-render: %s\n",
+               midiPath.empty() ? "no MIDI file given: rendering the built-in demo with its own program"
+                                : "playing from the factory settings with Power switched on");
+  // The program goes in before the first sample the way a host restores a
+  // session (so that, say, a unit at 110V that is switched on keeps its fuse).
+  for (auto [index, plain] : program) synth.GetParam(index)->Set(plain);
+  IByteChunk state;
+  synth.SerializeState(state);
+  synth.UnserializeState(state, 0);
+
+  // Check that the output can be written before spending time on the render.
+  SF_INFO sfinfo{};
+  sfinfo.samplerate = static_cast<int>(std::lround(settings.sampleRate));
+  sfinfo.channels = 2;
+  sfinfo.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
+  SNDFILE* file = sf_open(output.c_str(), SFM_WRITE, &sfinfo);
+  if (!file) return fail("cannot write " + output + ": " + sf_strerror(nullptr));
+
+  const bool terminal = isatty(STDERR_FILENO);
+  const std::vector<float> mono = renderSong(synth, events, settings, terminal ? showProgress : nullptr);
+  std::vector<float> frames(mono.size() * 2);
+  for (size_t i = 0; i < mono.size(); ++i) frames[2 * i] = frames[2 * i + 1] = mono[i];
+  const sf_count_t written = sf_writef_float(file, frames.data(), static_cast<sf_count_t>(mono.size()));
+  const int closed = sf_close(file);
+  if (written != static_cast<sf_count_t>(mono.size()) || closed != 0) return fail("writing " + output + " failed");
+  std::printf("wobblytone-render: wrote %s (%.1f s at %d Hz)\n", output.c_str(),
+              mono.size() / settings.sampleRate, sfinfo.samplerate);
   return 0;
 }
