@@ -33,6 +33,7 @@ Wobblytone::Wobblytone(const InstanceInfo& info) : Synth(info, wobblytoneConfig(
   MakeDefaultPreset("Wobblytone", 1);
   random.seed(RandomSeed() ? *RandomSeed() : clockSeed(this));
   waves = WaveBank::load(PluginPath());
+  for (int w = 0; w < kNumWaves; ++w) waveSamples[w] = waves->wave(w);
   drawBrokenControls();
   setWarmUpTimes(1);
   isRestoring = false;
@@ -302,22 +303,6 @@ void Wobblytone::clickMessage() {
 
 void Wobblytone::startWave(EWaves w, bool randomStart) {
   wavePos[w] = randomStart ? static_cast<double>(random() % static_cast<uint32_t>(kWaveFiles[w].wavelen)) : 0;
-}
-
-double Wobblytone::processWave(EWaves w, bool loop, double speed) {
-  const int32_t len = kWaveFiles[w].wavelen;
-  double p = wavePos[w];
-  if (!(p >= 0)) p = 0;  // also a not-a-number position
-  if (p >= len) {
-    if (!loop) return 0;
-    p = 0;
-  }
-  p += speed * waveRate;
-  wavePos[w] = p;
-  // One call may step past the end (a high Osc-2 pitch reads the pulse clip
-  // fast): read the last sample then; the next call restarts or stops.
-  const int32_t i = p < len ? static_cast<int32_t>(p) : len - 1;
-  return waves->wave(w)[i] * 0.007;
 }
 
 // --- State -----------------------------------------------------------------------

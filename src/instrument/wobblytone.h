@@ -55,7 +55,22 @@ class Wobblytone : public Synth {
   void clickMessage();
 
   // --- Clips ---------------------------------------------------------------
-  double processWave(Properties::EWaves w, bool loop, double speed);
+  // Advances clip w by one output sample at `speed` and returns its value.
+  double processWave(Properties::EWaves w, bool loop, double speed) {
+    const int32_t len = kWaveFiles[w].wavelen;
+    double p = wavePos[w];
+    if (!(p >= 0)) p = 0;  // also a not-a-number position
+    if (p >= len) {
+      if (!loop) return 0;
+      p = 0;
+    }
+    p += speed * waveRate;
+    wavePos[w] = p;
+    // One call may step past the end (a high Osc-2 pitch reads the pulse clip
+    // fast): read the last sample then; the next call restarts or stops.
+    const int32_t i = p < len ? static_cast<int32_t>(p) : len - 1;
+    return waveSamples[w][i] * 0.007;
+  }
   void startWave(Properties::EWaves w, bool random);
 
   void setOverSample(Properties::EOverSample mode);
@@ -134,10 +149,17 @@ class Wobblytone : public Synth {
   void drawBrokenControls();
   // Produces n samples of the current slice, from slice position k on.
   void renderSamples(double* left, double* right, int n, bool running);
-  double filterModulationScale() const;
+  static constexpr int kMaxRun = 512;
+  template <bool kGuarded>
+  void renderRun(double* __restrict left, double* __restrict right, int n, bool running);
+  bool filtersHaveNaNState() const;
+  // The factor of the filter modulation for the current Osc-3 and cutoff pitches.
+  double filterModulationScale();
+  double modGuardOsc3Pitch = -1e300, modGuardCutoffPitch = -1e300, modGuardScale = 0;
 
   IMidiQueueBase<IMidiMsg> noteEvents;
   int slicePosition = 0;  // position k of the next sample inside its slice
   std::mt19937 random;
   std::shared_ptr<const WaveBank> waves;
+  const int8_t* waveSamples[Properties::kNumWaves] = {};
 };

@@ -173,16 +173,34 @@ void Wobblytone::update() {
   }
 }
 
-double Wobblytone::filterModulationScale() const {
-  const double f3 = convert2Hz(numeric::truncToInt32(std::round(osc3Pitch)));
-  const double fc = convert2Hz(numeric::truncToInt32(std::round(cutoffPitch)));
-  if (f3 < 10000 && fc < 10000) return (1 - (f3 * fc) * (f3 * fc) / 1e16) * 7681;
-  return 0;  // either frequency at 10 kHz or above: no filter modulation
+double Wobblytone::filterModulationScale() {
+  // Both frequencies change at most once per slice or per parameter change,
+  // so the two conversions run only when one of the pitches moved.
+  if (osc3Pitch != modGuardOsc3Pitch || cutoffPitch != modGuardCutoffPitch) {
+    modGuardOsc3Pitch = osc3Pitch;
+    modGuardCutoffPitch = cutoffPitch;
+    const double f3 = convert2Hz(numeric::truncToInt32(std::round(osc3Pitch)));
+    const double fc = convert2Hz(numeric::truncToInt32(std::round(cutoffPitch)));
+    // Either frequency at 10 kHz or above: no filter modulation.
+    modGuardScale = f3 < 10000 && fc < 10000 ? (1 - (f3 * fc) * (f3 * fc) / 1e16) * 7681 : 0;
+  }
+  return modGuardScale;
+}
+
+bool Wobblytone::filtersHaveNaNState() const {
+  return vcf.hasNaNState() || outputLowPass.hasNaNState() || noiseLowPass.hasNaNState() ||
+         bassLowPass.hasNaNState() || dcBlocker.hasNaNState() || noiseHighPass.hasNaNState() ||
+         humBandPass.hasNaNState() || sweepBandPass.hasNaNState();
 }
 
 void Wobblytone::renderSamples(double* left, double* right, int n, bool running) {
-  const double dcOffset = is110V ? -0.3 : 0.5;
-  for (int i = 0; i < n; ++i, ++slicePosition) {
+  // Every value that enters a filter is a number as long as the filter
+  // states are (oscillators, clips and parameters never give anything else),
+  // so the filters' not-a-number guards are needed only after a state has
+  // gone bad; then this segment runs with them and they mend the states.
+  const bool guarded = filtersHaveNaNState();
+  int done = 0;
+  while (done < n) {
     while (!noteEvents.Empty() && noteEvents.Peek().mOffset <= slicePosition) {
       const IMidiMsg msg = noteEvents.Peek();
       noteEvents.Remove();
@@ -190,65 +208,138 @@ void Wobblytone::renderSamples(double* left, double* right, int n, bool running)
       else if (msg.StatusMsg() == IMidiMsg::kNoteOn) setNoteOn(msg.mData1);
       else setSustain(msg.mData2 != 0);
     }
+    // A run lasts until the next note event: nothing but the voice itself
+    // changes inside it.
+    int run = std::min(n - done, kMaxRun);
+    if (!noteEvents.Empty()) run = std::min(run, noteEvents.Peek().mOffset - slicePosition);
+    if (guarded) renderRun<true>(left + done, right + done, run, running);
+    else renderRun<false>(left + done, right + done, run, running);
+    done += run;
+    slicePosition += run;
+  }
+}
 
-    double x = 0;
-    if (running) {
-      if (mainOut && voiceActive) {
-        filterContour.update();
-        loudnessContour.update();
-        voiceActive = loudnessContour.isOn();
+// One run, in passes that each keep one part of the voice busy: contours,
+// hum, noise, oscillators and filter, then the output stage. Each pass
+// computes exactly what the sample-by-sample order would, since the parts
+// share no state within a run.
+template <bool kGuarded>
+void Wobblytone::renderRun(double* __restrict left, double* __restrict right, int n, bool running) {
+  auto filter = [](auto& f, double x) { return kGuarded ? f.process(x) : f.processUnguarded(x); };
+  double voice[kMaxRun];
+  int voiced = 0;
 
-        const double h = humOsc1.process() + 0.5 * humOsc2.process();
-        const double g = extInOn && extInVolume > 0 ? extInVolume : 0.0001;
-        double m = (humBandPass.process(h) + h) * g;
+  if (running && mainOut && voiceActive) {
+    // Contours; the voice ends with the sample on which the loudness contour stops.
+    double filterLevel[kMaxRun], loudness[kMaxRun];
+    voiced = n;
+    for (int j = 0; j < n; ++j) {
+      filterContour.update();
+      loudnessContour.update();
+      filterLevel[j] = filterContour.value;
+      loudness[j] = loudnessContour.value;
+      if (!loudnessContour.isOn()) {
+        voiceActive = false;
+        voiced = j + 1;
+        break;
+      }
+    }
 
-        double noise = 0;
-        if (noiseOn || (oscModOn && modMix > 0)) {
-          const double w = processWave(noiseWave, true, 1);
-          const double band = noiseLowPass.process(noiseHighPass.process(w));
-          noise = band - sweepBandPass.process(band);
-          if (noiseOn && noiseVolume > 0) m += noiseVolume * noise;
-        }
+    // The mains hum, always faintly there.
+    double mix[kMaxRun];
+    const double g = extInOn && extInVolume > 0 ? extInVolume : 0.0001;
+    for (int j = 0; j < voiced; ++j) {
+      const double h = humOsc1.process() + 0.5 * humOsc2.process();
+      mix[j] = (filter(humBandPass, h) + h) * g;
+    }
 
-        double c = contourAmount * filterContour.value + keyTrack;
-        double s = 0, t = 0;
-        if (oscModOn || filterModOn) {
-          s = ((noise - lastOsc3) * modMix + lastOsc3) * (modWheel * modWheel);
-          t = oscModOn ? 1665 * s : 0;
-        }
-        if (filterModOn) c += filterModulationScale() * s;
+    // The noise clip, band-limited, with the LFO-swept band taken out.
+    double noise[kMaxRun];
+    if (noiseOn || (oscModOn && modMix > 0)) {
+      const bool audible = noiseOn && noiseVolume > 0;
+      for (int j = 0; j < voiced; ++j) {
+        const double w = processWave(noiseWave, true, 1);
+        const double band = filter(noiseLowPass, filter(noiseHighPass, w));
+        noise[j] = band - filter(sweepBandPass, band);
+        if (audible) mix[j] += noiseVolume * noise[j];
+      }
+    } else {
+      std::fill(noise, noise + voiced, 0.0);
+    }
 
-        if (osc1On) {
-          osc1.update(currentPitch + osc1Offset + t);
-          m += osc1.process() * osc1Volume;
-        }
-        if (osc2On) {
-          osc2.update(currentPitch + osc2Offset + t);
-          const double sample = osc2Broken ? processWave(kWavePulse, false, osc2.getMultipleOfC4()) : osc2.process();
-          m += osc2Volume * sample;
-        }
+    // Oscillators, modulation and the ladder filter.
+    const bool modulated = oscModOn || filterModOn;
+    const double wheel = modWheel * modWheel;
+    const double filterScale = filterModOn ? filterModulationScale() : 0;
+    const double pitch1 = currentPitch + osc1Offset;
+    const double pitch2 = currentPitch + osc2Offset;
+    const bool osc3Heard = osc3On || modulated;
+    // Without oscillator modulation the pitches stay put for the run, and an
+    // update with an unchanged pitch changes nothing: one update is enough.
+    const bool perSamplePitch = oscModOn;
+    if (!perSamplePitch) {
+      if (osc1On) osc1.update(pitch1);
+      if (osc2On) osc2.update(pitch2);
+    }
+    for (int j = 0; j < voiced; ++j) {
+      double c = contourAmount * filterLevel[j] + keyTrack;
+      double s = 0, t = 0;
+      if (modulated) {
+        s = ((noise[j] - lastOsc3) * modMix + lastOsc3) * wheel;
+        t = oscModOn ? 1665 * s : 0;
+      }
+      if (filterModOn) c += filterScale * s;
+      double m = mix[j];
+      if (osc1On) {
+        if (perSamplePitch) osc1.update(pitch1 + t);
+        m += osc1.process() * osc1Volume;
+      }
+      if (osc2On) {
+        if (perSamplePitch) osc2.update(pitch2 + t);
+        const double sample = osc2Broken ? processWave(kWavePulse, false, osc2.getMultipleOfC4()) : osc2.process();
+        m += osc2Volume * sample;
+      }
+      if (osc3Heard) {
         const double u = osc3.process();
         lastOsc3 = u;
         if (osc3On) m += u * osc3Volume;
-
-        if (m > 1.5) overload = true;
-        const double y = vcf.process(m + bassLowPass.process(m), cutoffModulation(c));
-        x = y * loudnessContour.value;
       }
+      if (m > 1.5) overload = true;
+      const double bass = kGuarded ? bassLowPass.process(m) : bassLowPass.processUnguarded(m);
+      const double y = kGuarded ? vcf.process(m + bass, cutoffModulation(c))
+                                : vcf.processUnguarded(m + bass, cutoffModulation(c));
+      voice[j] = y * loudness[j];
+    }
+    if (!osc3Heard) {
+      // Osc-3 runs on unheard; only its last sample is kept, as a modulation source.
+      osc3.skip(voiced - 1);
+      lastOsc3 = osc3.process();
+    }
+  }
+  std::fill(voice + voiced, voice + n, 0.0);
+
+  // The output stage: mains DC, A-440, decimation, DC blocker, volume, the
+  // pot's crackle, the output low-pass and the soft clipper.
+  const double dcOffset = is110V ? -0.3 : 0.5;
+  // A released crackle whose envelope has reached 0 adds nothing, and its
+  // clip position matters again only after the next start sets it anew.
+  const bool crackle = running && mainOut && scratchContour.isOn() &&
+                       (scratchContour.value != 0 || scratchContour.state == Contour::kAttack);
+  for (int j = 0; j < n; ++j) {
+    double x = voice[j];
+    if (running) {
       x += dcOffset;
       if (a440On) x += processWave(kWaveA440, true, 1);
     }
-
     osAccumulator += osStep;
     if (osAccumulator >= 1) {
-      heldSample = dcBlocker.process(x) * volume;
-      if (running && mainOut && scratchContour.isOn())
-        heldSample += processWave(kWaveScratch, true, 1) * (scratchContour.value * 0.1);
+      heldSample = filter(dcBlocker, x) * volume;
+      if (crackle) heldSample += processWave(kWaveScratch, true, 1) * (scratchContour.value * 0.1);
       osAccumulator = 0;
     }
-    const double o = Filter::softClip(outputLowPass.process(heldSample));
+    const double o = Filter::softClip(filter(outputLowPass, heldSample));
     heldSample = o;
-    left[i] = o;
-    right[i] = o;
+    left[j] = o;
+    right[j] = o;
   }
 }

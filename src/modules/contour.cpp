@@ -47,22 +47,11 @@ void Contour::stop() {
   coefficient = coefficientFor(release);
 }
 
-void Contour::update() {
-  if (state <= kOff) return;
-  value = value + (target - value) * coefficient;
-  if (state == kDecay || state == kRelease) {
-    if (value <= 0) {
-      value = 0;
-      state = kOff;
-    }
-  } else if (state == kAttack) {
-    if (value >= 1.0) {
-      value = 1.0;
-      state = kDecay;
-      coefficient = coefficientFor(decay);
-      target = sustain;
-    }
-  }
+void Contour::enterDecay() {
+  value = 1.0;
+  state = kDecay;
+  coefficient = coefficientFor(decay);
+  target = sustain;
 }
 
 void Contour::reset() {

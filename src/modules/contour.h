@@ -22,7 +22,18 @@ class Contour {
   void start();
   // Enters the release from any state.
   void stop();
-  void update();
+  void update() {
+    if (state <= kOff) return;
+    value = value + (target - value) * coefficient;
+    if (state == kDecay || state == kRelease) {
+      if (value <= 0) {
+        value = 0;
+        state = kOff;
+      }
+    } else if (state == kAttack && value >= 1.0) {
+      enterDecay();
+    }
+  }
   bool isOn() const { return state != kOff; }
   void reset();
 
@@ -40,6 +51,10 @@ class Contour {
   double coefficient = 0;
   double target = 0;
 
+ private:
+  void enterDecay();
+
+ public:
   static constexpr double kFastRelease = 0.01;
   static constexpr double kAttackTarget = 1.1111111111111112;    // 10/9
   static constexpr double kReleaseTarget = -0.1111111111111111;  // -1/9

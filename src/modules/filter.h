@@ -18,6 +18,22 @@ class Filter {
   // Recomputes the coefficients only when the frequency really changes.
   void setFrequency(double f);
 
+  // The biquad routine without the not-a-number guards: the same result as
+  // process() whenever no history value is a not-a-number. For hot loops
+  // that have checked the history (see hasNaNState).
+  double processUnguarded(double x) {
+    const double d = antiDenormal;
+    antiDenormal = -d;
+    const double px1 = x1 - d, px2 = x2 - d, py1 = y1 - d, py2 = y2 - d;
+    const double y = gain0 * (x + px2) + gain1 * px1 + feedback1 * py1 + feedback2 * py2;
+    x2 = px1;
+    x1 = x;
+    y2 = py1;
+    y1 = y;
+    return y;
+  }
+  bool hasNaNState() const { return x1 != x1 || x2 != x2 || y1 != y1 || y2 != y2; }
+
   // -1 below -3, +1 above 3, otherwise v(v^2 + 27) / (9v^2 + 27).
   static double softClip(double v) {
     if (v < -3) return -1;
@@ -69,5 +85,14 @@ class BandPass : public Filter {
 class LowPass6dB : public Filter {
  public:
   double process(double x) override;
+  // process() without the guard, for a history that is known to be a number.
+  double processUnguarded(double x) {
+    const double d = antiDenormal;
+    antiDenormal = -d;
+    const double v = gain0 * x;
+    const double y = v + (y1 - d);
+    y1 = v - feedback1 * y;
+    return y;
+  }
   void calculateCoefficients() override;
 };

@@ -3,8 +3,6 @@
 
 #include <cmath>
 
-#include "filter.h"
-#include "numeric.h"
 #include "rate_table_cache.h"
 
 LadderTables::LadderTables(double rate) {
@@ -17,13 +15,22 @@ LadderTables::LadderTables(double rate) {
     else if (f <= 2000) r = 4.1 - (4.1 - 4.005) * (f - 500) / 1500;
     else r = 4.005;
     resoScaler[i] = r;
+    const double w = freq2rad[i];
+    const double G = w / (w + 2);
+    const double g2 = G * G;
+    stageCoefficients[i] = {G, (w - 2) * (1 / (w + 2)), g2 * g2};
   }
 }
 
-VCF::VCF() {
-  tables = RateTableCache<LadderTables>::get(sampleRate);
+void VCF::useTablesFor(double rate) {
+  tables = RateTableCache<LadderTables>::get(rate);
   freq2rad = tables->freq2rad;
   resoScaler = tables->resoScaler;
+  stageCoefficients = tables->stageCoefficients;
+}
+
+VCF::VCF() {
+  useTablesFor(sampleRate);
   applyResetValues();
 }
 
@@ -40,9 +47,7 @@ void VCF::applyResetValues() {
 void VCF::setSampleRate(double rate) {
   if (rate != sampleRate || std::isnan(rate) || std::isnan(sampleRate)) {
     sampleRate = rate;
-    tables = RateTableCache<LadderTables>::get(rate);
-    freq2rad = tables->freq2rad;
-    resoScaler = tables->resoScaler;
+    useTablesFor(rate);
   }
   applyResetValues();
 }
@@ -61,47 +66,25 @@ void VCF::setCutoff(int cutoff, bool glide) {
 
 void VCF::calculateCoefficients(int32_t index) {
   const int i = index < 0 ? 0 : index > PitchSteps::kMaxStep ? PitchSteps::kMaxStep : index;
-  const double w = freq2rad[i];
-  const double r = resoScaler[i];
-  stageGain = w / (w + 2);
-  stateFactor = (w - 2) * (1 / (w + 2));
-  const double g2 = stageGain * stageGain;
-  stageGain4 = g2 * g2;
-  feedback = r * emphasis;
+  const LadderTables::Stage& st = stageCoefficients[i];
+  stageGain = st.gain;
+  stateFactor = st.factor;
+  stageGain4 = st.gain4;
+  feedback = resoScaler[i] * emphasis;
   feedbackNorm = 1 / (stageGain4 * feedback + 1);
-  const double d = emphasis < 0.5 ? 0.5 - emphasis : emphasis - 0.5;
-  outputGain = 2 - (2 * d) * (2 * d);
+  if (emphasis != outputGainEmphasis) {
+    outputGainEmphasis = emphasis;
+    const double d = emphasis < 0.5 ? 0.5 - emphasis : emphasis - 0.5;
+    gainForEmphasis = 2 - (2 * d) * (2 * d);
+  }
+  outputGain = gainForEmphasis;
 }
 
 double VCF::process(double input, int modulation) {
-  if (currentCutoff != targetCutoff) {
-    currentCutoff += cutoffStep;
-    if ((cutoffStep < 0 && currentCutoff < targetCutoff) || (cutoffStep > 0 && currentCutoff > targetCutoff))
-      currentCutoff = targetCutoff;
-  }
-  // Saturating: a cutoff near the int32 limit plus a large modulation must not overflow.
-  const int32_t index = numeric::saturatingAdd(currentCutoff, modulation);
-  if (index != cachedIndex) {
-    cachedIndex = index;
-    calculateCoefficients(index);
-  }
-
+  prepare(modulation);
   const double ad = antiDenormal;
   const double x = std::isnan(input) ? 0.0 : input + ad;
   for (double& s : stage) s = std::isnan(s) ? 0.0 : s + ad;
   antiDenormal = -ad;
-
-  const double G = stageGain;
-  const double A = stateFactor;
-  const double S = ((stage[0] * G + stage[1]) * G + stage[2]) * G + stage[3];
-  const double y = (stageGain4 * x + S) * feedbackNorm;
-
-  double a = x - feedback * Filter::softClip(y);
-  for (double& s : stage) {
-    const double v = G * a;
-    const double out = v + s;
-    s = v - A * out;
-    a = out;
-  }
-  return y * outputGain;
+  return solve(x);
 }

@@ -163,29 +163,7 @@ void VCO::setWaveform(uint8_t value) {
   pulseWidth = width;
 }
 
-void VCO::update(double pitch) {
-  double offset;
-  if (fixedPitch) {
-    pitch = PitchSteps::kMiddleC;
-    offset = 4 * frequencyOffset;
-  } else if (!(pitch > 0)) {
-    sawTable = nullptr;
-    cacheValid = false;
-    return;
-  } else {
-    offset = frequencyOffset;
-  }
-  const double sum = pitch + range + offset;
-  if (std::isnan(sum)) {  // a not-a-number offset: silent rather than undefined
-    sawTable = nullptr;
-    cacheValid = false;
-    return;
-  }
-  // Indices beyond the tables read their last entry; clamping first keeps the
-  // conversion to int defined for any sum.
-  constexpr double kLimit = PitchSteps::kMaxStep + 1;
-  const int32_t index = static_cast<int32_t>(sum > kLimit ? kLimit : sum < -kLimit ? -kLimit : sum);
-  if (cacheValid && index == cachedIndex) return;
+void VCO::retune(int32_t index) {
   cachedIndex = index;
   cacheValid = true;
 
@@ -204,31 +182,6 @@ void VCO::update(double pitch) {
   const int tableIndex = phaseIncrement < 131072 ? 0 : tableChoice()(phaseIncrement >> 16);
   sawTable = waves->saw[tableIndex];
   triTable = waves->tri[tableIndex];
-}
-
-double VCO::process() {
-  if (!sawTable) return 0.0;
-  const int64_t a = phase >> 16;
-  const int64_t b = pulsePhase >> 16;
-  double out;
-  switch (waveform) {
-    case kTriangular:
-      out = -triTable[a];
-      break;
-    case kSawtoothTriangular:
-      if (reverseSawtooth) out = -sawTable[a];
-      else out = 0.33 * triTable[a] + (0.66 * (sawTable[a] - sawTable[b]) + 0.5) * sawTable[a];
-      break;
-    case kSawtooth:
-      out = sawTable[a];
-      break;
-    default:
-      out = sawTable[b] - sawTable[a];
-      break;
-  }
-  phase = (phase + phaseIncrement) & kPhaseMask;
-  pulsePhase = (pulsePhase + phaseIncrement) & kPhaseMask;
-  return out;
 }
 
 double VCO::getMultipleOfC4() const {

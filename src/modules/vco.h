@@ -48,8 +48,63 @@ class VCO {
   void setSampleRate(double rate);
   void setRange(uint8_t range);
   void setWaveform(uint8_t waveform);
-  void update(double pitch);
-  double process();
+  // Recomputes increment, pulse phase and table for a pitch; an update with
+  // the pitch index and pulse width of the last one changes nothing.
+  void update(double pitch) {
+    double offset;
+    if (fixedPitch) {
+      pitch = PitchSteps::kMiddleC;
+      offset = 4 * frequencyOffset;
+    } else if (!(pitch > 0)) {
+      silence();
+      return;
+    } else {
+      offset = frequencyOffset;
+    }
+    const double sum = pitch + range + offset;
+    if (sum != sum) {  // a not-a-number offset: silent rather than undefined
+      silence();
+      return;
+    }
+    // Indices beyond the tables read their last entry; clamping first keeps
+    // the conversion to int defined for any sum.
+    constexpr double kLimit = PitchSteps::kMaxStep + 1;
+    const int32_t index = static_cast<int32_t>(sum > kLimit ? kLimit : sum < -kLimit ? -kLimit : sum);
+    if (cacheValid && index == cachedIndex) return;
+    retune(index);
+  }
+
+  double process() {
+    if (!sawTable) return 0.0;
+    const int64_t a = phase >> 16;
+    const int64_t b = pulsePhase >> 16;
+    double out;
+    switch (waveform) {
+      case kTriangular:
+        out = -triTable[a];
+        break;
+      case kSawtoothTriangular:
+        if (reverseSawtooth) out = -sawTable[a];
+        else out = 0.33 * triTable[a] + (0.66 * (sawTable[a] - sawTable[b]) + 0.5) * sawTable[a];
+        break;
+      case kSawtooth:
+        out = sawTable[a];
+        break;
+      default:
+        out = sawTable[b] - sawTable[a];
+        break;
+    }
+    phase = (phase + phaseIncrement) & kPhaseMask;
+    pulsePhase = (pulsePhase + phaseIncrement) & kPhaseMask;
+    return out;
+  }
+  // Advances both phases by `samples` samples without reading the tables:
+  // the same phases as that many process() calls.
+  void skip(int samples) {
+    if (!sawTable || samples <= 0) return;
+    phase = (phase + samples * phaseIncrement) & kPhaseMask;
+    pulsePhase = (pulsePhase + samples * phaseIncrement) & kPhaseMask;
+  }
   // Ratio of the current frequency to middle C at the current sample rate.
   double getMultipleOfC4() const;
 
@@ -79,6 +134,11 @@ class VCO {
 
  private:
   void useTablesFor(double rate);
+  void silence() {
+    sawTable = nullptr;
+    cacheValid = false;
+  }
+  void retune(int32_t index);
 
   const WaveTables* waves;
   std::shared_ptr<const PhaseIncrementTables> phaseTables;
