@@ -2,6 +2,7 @@
 // MIDI intake and block processing: the audio thread's side of the instrument.
 // Nothing here allocates, locks, blocks or does I/O.
 #include <algorithm>
+#include <type_traits>
 #include <cmath>
 #include <climits>
 
@@ -248,20 +249,45 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
     // The mains hum, always faintly there.
     double mix[kMaxRun];
     const double g = extInOn && extInVolume > 0 ? extInVolume : 0.0001;
-    for (int j = 0; j < voiced; ++j) {
-      const double h = humOsc1.process() + 0.5 * humOsc2.process();
-      mix[j] = (filter(humBandPass, h) + h) * g;
+    if (kGuarded || !humOsc1.sawTable || !humOsc2.sawTable) {
+      for (int j = 0; j < voiced; ++j) {
+        const double h = humOsc1.process() + 0.5 * humOsc2.process();
+        mix[j] = (filter(humBandPass, h) + h) * g;
+      }
+    } else {
+      VCO::Run hum1(humOsc1), hum2(humOsc2);
+      BiquadRun band(humBandPass);
+      for (int j = 0; j < voiced; ++j) {
+        const double h = hum1.process() + 0.5 * hum2.process();
+        mix[j] = (band.process(h) + h) * g;
+      }
+      hum1.storeInto(humOsc1);
+      hum2.storeInto(humOsc2);
+      band.storeInto(humBandPass);
     }
 
     // The noise clip, band-limited, with the LFO-swept band taken out.
     double noise[kMaxRun];
     if (noiseOn || (oscModOn && modMix > 0)) {
       const bool audible = noiseOn && noiseVolume > 0;
-      for (int j = 0; j < voiced; ++j) {
-        const double w = processWave(noiseWave, true, 1);
-        const double band = filter(noiseLowPass, filter(noiseHighPass, w));
-        noise[j] = band - filter(sweepBandPass, band);
-        if (audible) mix[j] += noiseVolume * noise[j];
+      if (kGuarded) {
+        for (int j = 0; j < voiced; ++j) {
+          const double w = processWave(noiseWave, true, 1);
+          const double band = filter(noiseLowPass, filter(noiseHighPass, w));
+          noise[j] = band - filter(sweepBandPass, band);
+          if (audible) mix[j] += noiseVolume * noise[j];
+        }
+      } else {
+        BiquadRun high(noiseHighPass), low(noiseLowPass), sweep(sweepBandPass);
+        for (int j = 0; j < voiced; ++j) {
+          const double w = processWave(noiseWave, true, 1);
+          const double band = low.process(high.process(w));
+          noise[j] = band - sweep.process(band);
+          if (audible) mix[j] += noiseVolume * noise[j];
+        }
+        high.storeInto(noiseHighPass);
+        low.storeInto(noiseLowPass);
+        sweep.storeInto(sweepBandPass);
       }
     } else {
       std::fill(noise, noise + voiced, 0.0);
@@ -281,35 +307,64 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
       if (osc1On) osc1.update(pitch1);
       if (osc2On) osc2.update(pitch2);
     }
-    for (int j = 0; j < voiced; ++j) {
-      double c = contourAmount * filterLevel[j] + keyTrack;
-      double s = 0, t = 0;
-      if (modulated) {
-        s = ((noise[j] - lastOsc3) * modMix + lastOsc3) * wheel;
-        t = oscModOn ? 1665 * s : 0;
+    // Osc-3's pitch is set once per slice: it reads on at one increment.
+    const bool osc3Sounding = osc3.sawTable != nullptr;
+    VCO::Run osc3Run(osc3);
+    // At a pitch that stays put, Osc-1 and Osc-2 read on in the same way.
+    const bool osc1Sounding = osc1.sawTable != nullptr, osc2Sounding = osc2.sawTable != nullptr;
+    VCO::Run osc1Run(osc1), osc2Run(osc2);
+    OnePoleRun bassRun(bassLowPass);
+    // With oscillator modulation the pitches of Osc-1 and Osc-2 move every
+    // sample; without it they read on like Osc-3.
+    auto oscillatorPass = [&](auto perSample) {
+      constexpr bool kPerSamplePitch = decltype(perSample)::value;
+      for (int j = 0; j < voiced; ++j) {
+        double c = contourAmount * filterLevel[j] + keyTrack;
+        double s = 0, t = 0;
+        if (modulated) {
+          s = ((noise[j] - lastOsc3) * modMix + lastOsc3) * wheel;
+          t = oscModOn ? 1665 * s : 0;
+        }
+        if (filterModOn) c += filterScale * s;
+        double m = mix[j];
+        if (osc1On) {
+          if constexpr (kPerSamplePitch) {
+            osc1.update(pitch1 + t);
+            m += osc1.process() * osc1Volume;
+          } else {
+            m += (osc1Sounding ? osc1Run.process() : 0.0) * osc1Volume;
+          }
+        }
+        if (osc2On) {
+          double sample;
+          if constexpr (kPerSamplePitch) {
+            osc2.update(pitch2 + t);
+            sample = osc2Broken ? processWave(kWavePulse, false, osc2.getMultipleOfC4()) : osc2.process();
+          } else {
+            sample = osc2Broken     ? processWave(kWavePulse, false, osc2.getMultipleOfC4())
+                     : osc2Sounding ? osc2Run.process()
+                                    : 0.0;
+          }
+          m += osc2Volume * sample;
+        }
+        if (osc3Heard) {
+          const double u = osc3Sounding ? osc3Run.process() : 0.0;
+          lastOsc3 = u;
+          if (osc3On) m += u * osc3Volume;
+        }
+        if (m > 1.5) overload = true;
+        const double bass = kGuarded ? bassLowPass.process(m) : bassRun.process(m);
+        const double y = kGuarded ? vcf.process(m + bass, cutoffModulation(c))
+                                  : vcf.processUnguarded(m + bass, cutoffModulation(c));
+        voice[j] = y * loudness[j];
       }
-      if (filterModOn) c += filterScale * s;
-      double m = mix[j];
-      if (osc1On) {
-        if (perSamplePitch) osc1.update(pitch1 + t);
-        m += osc1.process() * osc1Volume;
-      }
-      if (osc2On) {
-        if (perSamplePitch) osc2.update(pitch2 + t);
-        const double sample = osc2Broken ? processWave(kWavePulse, false, osc2.getMultipleOfC4()) : osc2.process();
-        m += osc2Volume * sample;
-      }
-      if (osc3Heard) {
-        const double u = osc3.process();
-        lastOsc3 = u;
-        if (osc3On) m += u * osc3Volume;
-      }
-      if (m > 1.5) overload = true;
-      const double bass = kGuarded ? bassLowPass.process(m) : bassLowPass.processUnguarded(m);
-      const double y = kGuarded ? vcf.process(m + bass, cutoffModulation(c))
-                                : vcf.processUnguarded(m + bass, cutoffModulation(c));
-      voice[j] = y * loudness[j];
-    }
+    };
+    if (perSamplePitch) oscillatorPass(std::true_type{});
+    else oscillatorPass(std::false_type{});
+    if (osc3Heard && osc3Sounding) osc3Run.storeInto(osc3);
+    if (!perSamplePitch && osc1On && osc1Sounding) osc1Run.storeInto(osc1);
+    if (!perSamplePitch && osc2On && osc2Sounding && !osc2Broken) osc2Run.storeInto(osc2);
+    if (!kGuarded) bassRun.storeInto(bassLowPass);
     if (!osc3Heard) {
       // Osc-3 runs on unheard; only its last sample is kept, as a modulation source.
       osc3.skip(voiced - 1);
@@ -325,21 +380,49 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
   // clip position matters again only after the next start sets it anew.
   const bool crackle = running && mainOut && scratchContour.isOn() &&
                        (scratchContour.value != 0 || scratchContour.state == Contour::kAttack);
+  if (kGuarded) {
+    for (int j = 0; j < n; ++j) {
+      double x = voice[j];
+      if (running) {
+        x += dcOffset;
+        if (a440On) x += processWave(kWaveA440, true, 1);
+      }
+      osAccumulator += osStep;
+      if (osAccumulator >= 1) {
+        heldSample = filter(dcBlocker, x) * volume;
+        if (crackle) heldSample += processWave(kWaveScratch, true, 1) * (scratchContour.value * 0.1);
+        osAccumulator = 0;
+      }
+      const double o = Filter::softClip(filter(outputLowPass, heldSample));
+      heldSample = o;
+      left[j] = o;
+      right[j] = o;
+    }
+    return;
+  }
+  BiquadRun blocker(dcBlocker), smoother(outputLowPass);
+  double held = heldSample, accumulator = osAccumulator;
+  const double step = osStep, gain = volume, crackleLevel = scratchContour.value * 0.1;
+  const bool tone = running && a440On;
   for (int j = 0; j < n; ++j) {
     double x = voice[j];
     if (running) {
       x += dcOffset;
-      if (a440On) x += processWave(kWaveA440, true, 1);
+      if (tone) x += processWave(kWaveA440, true, 1);
     }
-    osAccumulator += osStep;
-    if (osAccumulator >= 1) {
-      heldSample = filter(dcBlocker, x) * volume;
-      if (crackle) heldSample += processWave(kWaveScratch, true, 1) * (scratchContour.value * 0.1);
-      osAccumulator = 0;
+    accumulator += step;
+    if (accumulator >= 1) {
+      held = blocker.process(x) * gain;
+      if (crackle) held += processWave(kWaveScratch, true, 1) * crackleLevel;
+      accumulator = 0;
     }
-    const double o = Filter::softClip(filter(outputLowPass, heldSample));
-    heldSample = o;
+    const double o = Filter::softClip(smoother.process(held));
+    held = o;
     left[j] = o;
     right[j] = o;
   }
+  heldSample = held;
+  osAccumulator = accumulator;
+  blocker.storeInto(dcBlocker);
+  smoother.storeInto(outputLowPass);
 }

@@ -21,17 +21,7 @@ class Filter {
   // The biquad routine without the not-a-number guards: the same result as
   // process() whenever no history value is a not-a-number. For hot loops
   // that have checked the history (see hasNaNState).
-  double processUnguarded(double x) {
-    const double d = antiDenormal;
-    antiDenormal = -d;
-    const double px1 = x1 - d, px2 = x2 - d, py1 = y1 - d, py2 = y2 - d;
-    const double y = gain0 * (x + px2) + gain1 * px1 + feedback1 * py1 + feedback2 * py2;
-    x2 = px1;
-    x1 = x;
-    y2 = py1;
-    y1 = y;
-    return y;
-  }
+  double processUnguarded(double x);
   bool hasNaNState() const { return x1 != x1 || x2 != x2 || y1 != y1 || y2 != y2; }
 
   // -1 below -3, +1 above 3, otherwise v(v^2 + 27) / (9v^2 + 27).
@@ -60,6 +50,42 @@ class Filter {
   Biquad biquadTerms() const;
 };
 
+// A biquad's coefficients and history as a plain value, for a loop that
+// runs one filter over many samples: the compiler keeps it in registers.
+// `storeInto` writes the history back. Its step is the biquad routine
+// without the not-a-number guards.
+struct BiquadRun {
+  explicit BiquadRun(const Filter& f)
+      : gain0(f.gain0), gain1(f.gain1), feedback1(f.feedback1), feedback2(f.feedback2), x1(f.x1), x2(f.x2),
+        y1(f.y1), y2(f.y2), antiDenormal(f.antiDenormal) {}
+  double process(double x) {
+    const double d = antiDenormal;
+    antiDenormal = -d;
+    const double px1 = x1 - d, px2 = x2 - d, py1 = y1 - d, py2 = y2 - d;
+    const double y = gain0 * (x + px2) + gain1 * px1 + feedback1 * py1 + feedback2 * py2;
+    x2 = px1;
+    x1 = x;
+    y2 = py1;
+    y1 = y;
+    return y;
+  }
+  void storeInto(Filter& f) const {
+    f.x1 = x1;
+    f.x2 = x2;
+    f.y1 = y1;
+    f.y2 = y2;
+    f.antiDenormal = antiDenormal;
+  }
+  double gain0, gain1, feedback1, feedback2, x1, x2, y1, y2, antiDenormal;
+};
+
+inline double Filter::processUnguarded(double x) {
+  BiquadRun run(*this);
+  const double y = run.process(x);
+  run.storeInto(*this);
+  return y;
+}
+
 // Second-order low-pass (Butterworth at the fixed Q).
 class LowPass : public Filter {
  public:
@@ -86,13 +112,31 @@ class LowPass6dB : public Filter {
  public:
   double process(double x) override;
   // process() without the guard, for a history that is known to be a number.
-  double processUnguarded(double x) {
-    const double d = antiDenormal;
-    antiDenormal = -d;
-    const double v = gain0 * x;
-    const double y = v + (y1 - d);
-    y1 = v - feedback1 * y;
-    return y;
-  }
+  double processUnguarded(double x);
   void calculateCoefficients() override;
 };
+
+// The one-pole low-pass as a plain value, like BiquadRun.
+struct OnePoleRun {
+  explicit OnePoleRun(const Filter& f) : gain(f.gain0), factor(f.feedback1), state(f.y1), antiDenormal(f.antiDenormal) {}
+  double process(double x) {
+    const double d = antiDenormal;
+    antiDenormal = -d;
+    const double v = gain * x;
+    const double y = v + (state - d);
+    state = v - factor * y;
+    return y;
+  }
+  void storeInto(Filter& f) const {
+    f.y1 = state;
+    f.antiDenormal = antiDenormal;
+  }
+  double gain, factor, state, antiDenormal;
+};
+
+inline double LowPass6dB::processUnguarded(double x) {
+  OnePoleRun run(*this);
+  const double y = run.process(x);
+  run.storeInto(*this);
+  return y;
+}

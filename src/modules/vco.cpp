@@ -17,8 +17,8 @@ constexpr double kHalfSqrt2 = 0.7071067811865476;
 // Every s from 1449 on needs more than 20, so 2048 entries cover all cases.
 struct TableChoice {
   static constexpr int kEntries = 2048;
-  uint8_t index[kEntries];
-  TableChoice() {
+  uint8_t index[kEntries] = {};
+  constexpr TableChoice() {
     for (int s = 0; s < kEntries; ++s) {
       double value = s;
       int n = 0;
@@ -29,15 +29,13 @@ struct TableChoice {
       index[s] = static_cast<uint8_t>(n > 20 ? 21 : n);
     }
   }
-  int operator()(int64_t samplesPerStep) const {
+  constexpr int operator()(int64_t samplesPerStep) const {
     return samplesPerStep < kEntries ? index[samplesPerStep] : 21;
   }
 };
 
-const TableChoice& tableChoice() {
-  static const TableChoice choice;
-  return choice;
-}
+// Built by the compiler: no start-up work and no guard on the audio thread.
+constexpr TableChoice kTableChoice{};
 
 }  // namespace
 
@@ -108,6 +106,8 @@ void WaveTables::build(WaveTables& out) {
       saw[N - j] = -saw[j];
       tri[N - j] = tri[j];
     }
+    for (int j = 0; j < N; ++j)
+      out.sawTri[p][j] = 0.33 * tri[j] + (0.66 * (saw[j] - saw[(j + kHalf) & kMask]) + 0.5) * saw[j];
   }
 }
 
@@ -131,7 +131,6 @@ bool VCO::waveIsInitialized() { return waveTablesBuilt.load(std::memory_order_ac
 
 VCO::VCO() : waves(&waveTables()) {
   useTablesFor(sampleRate);
-  tableChoice();
 }
 
 void VCO::useTablesFor(double rate) {
@@ -173,15 +172,17 @@ void VCO::retune(int32_t index) {
   else if (index >= -PitchSteps::kMaxStep) increment = negFreq2PhInc[-index];
   else increment = negFreq2PhInc[PitchSteps::kMaxStep];
 
-  if (pulseWidth >= 0 && pulseWidth <= 1)
-    pulsePhase = (phase + static_cast<int64_t>(pulseWidth * kPhaseScale)) & kPhaseMask;
-  else
-    pulsePhase = phase & kPhaseMask;
+  if (pulseWidth != offsetWidth) {
+    offsetWidth = pulseWidth;
+    pulseOffset = pulseWidth >= 0 && pulseWidth <= 1 ? static_cast<int64_t>(pulseWidth * kPhaseScale) : 0;
+  }
+  pulsePhase = (phase + pulseOffset) & kPhaseMask;
   phaseIncrement = increment;
 
-  const int tableIndex = phaseIncrement < 131072 ? 0 : tableChoice()(phaseIncrement >> 16);
+  const int tableIndex = phaseIncrement < 131072 ? 0 : kTableChoice(phaseIncrement >> 16);
   sawTable = waves->saw[tableIndex];
   triTable = waves->tri[tableIndex];
+  sawTriTable = pulseWidth == 0.5 ? waves->sawTri[tableIndex] : nullptr;
 }
 
 double VCO::getMultipleOfC4() const {

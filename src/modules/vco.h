@@ -25,6 +25,9 @@ struct WaveTables {
   static constexpr int kLength = 4096;
   double saw[kTables][kLength];
   double tri[kTables][kLength];
+  // The Sawtooth-Triangular mix at the pulse width it always has (half a
+  // period), read in one go: 0.33 T(a) + (0.66 (S(a) - S(a + half)) + 0.5) S(a).
+  double sawTri[kTables][kLength];
 
   // Number of harmonics in table p.
   static int harmonics(int p);
@@ -76,28 +79,54 @@ class VCO {
 
   double process() {
     if (!sawTable) return 0.0;
-    const int64_t a = phase >> 16;
-    const int64_t b = pulsePhase >> 16;
-    double out;
-    switch (waveform) {
-      case kTriangular:
-        out = -triTable[a];
-        break;
-      case kSawtoothTriangular:
-        if (reverseSawtooth) out = -sawTable[a];
-        else out = 0.33 * triTable[a] + (0.66 * (sawTable[a] - sawTable[b]) + 0.5) * sawTable[a];
-        break;
-      case kSawtooth:
-        out = sawTable[a];
-        break;
-      default:
-        out = sawTable[b] - sawTable[a];
-        break;
-    }
-    phase = (phase + phaseIncrement) & kPhaseMask;
-    pulsePhase = (pulsePhase + phaseIncrement) & kPhaseMask;
+    Run run(*this);
+    const double out = run.process();
+    phase = run.phase;
+    pulsePhase = run.pulsePhase;
     return out;
   }
+
+  // The oscillator's reading state as a plain value, for a loop that runs it
+  // over many samples at one pitch (the compiler keeps it in registers);
+  // `storeInto` writes the phases back. Only for a sounding oscillator.
+  struct Run {
+    explicit Run(const VCO& o)
+        : saw(o.sawTable), tri(o.triTable), sawTri(o.sawTriTable), phase(o.phase), pulsePhase(o.pulsePhase),
+          increment(o.phaseIncrement), waveform(o.waveform), reverse(o.reverseSawtooth) {}
+    double process() {
+      const int64_t a = phase >> 16;
+      const int64_t b = pulsePhase >> 16;
+      double out;
+      switch (waveform) {
+        case kTriangular:
+          out = -tri[a];
+          break;
+        case kSawtoothTriangular:
+          if (reverse) out = -saw[a];
+          else if (sawTri) out = sawTri[a];
+          else out = 0.33 * tri[a] + (0.66 * (saw[a] - saw[b]) + 0.5) * saw[a];
+          break;
+        case kSawtooth:
+          out = saw[a];
+          break;
+        default:
+          out = saw[b] - saw[a];
+          break;
+      }
+      phase = (phase + increment) & kPhaseMask;
+      pulsePhase = (pulsePhase + increment) & kPhaseMask;
+      return out;
+    }
+    void storeInto(VCO& o) const {
+      o.phase = phase;
+      o.pulsePhase = pulsePhase;
+    }
+    const double *saw, *tri, *sawTri;
+    int64_t phase, pulsePhase, increment;
+    uint8_t waveform;
+    bool reverse;
+  };
+
   // Advances both phases by `samples` samples without reading the tables:
   // the same phases as that many process() calls.
   void skip(int samples) {
@@ -119,6 +148,7 @@ class VCO {
   double frequencyOffset = 0;
   const double* sawTable = nullptr;
   const double* triTable = nullptr;
+  const double* sawTriTable = nullptr;  // the mix table, while the pulse width is 0.5
   double sampleRate = 44100;
   double pulseWidth = 0.5;
   int64_t phase = 0;
@@ -146,4 +176,7 @@ class VCO {
   // neither leaves increment, pulse phase and table as they are.
   int32_t cachedIndex = 0;
   bool cacheValid = false;
+  // The second read position's lead in phase units, for the pulse width it was computed for.
+  double offsetWidth = -1;
+  int64_t pulseOffset = 0;
 };

@@ -161,8 +161,8 @@ class Clock {
         if (change.tick == last.tick) {
           last.rate = change.microsPerQuarter;  // of changes at one tick, the last in file order holds
         } else {
-          mSegments.push_back({change.tick, last.units + uint64_t{change.tick - last.tick} * last.rate,
-                               change.microsPerQuarter});
+          mSegments.push_back(
+              {change.tick, last.units + uint64_t{change.tick - last.tick} * last.rate, change.microsPerQuarter});
         }
       }
     } else {
@@ -226,8 +226,7 @@ void parse(const uint8_t* data, size_t size, MidiFile& out) {
   size_t pos = 8 + size_t{headerLength};
   for (uint32_t found = 0; found < trackCount;) {
     if (size - pos < 8)
-      fail("truncated: the file ends after " + std::to_string(found) + " of " + std::to_string(trackCount) +
-               " tracks",
+      fail("truncated: the file ends after " + std::to_string(found) + " of " + std::to_string(trackCount) + " tracks",
            pos);
     const uint32_t length = uint32_t{data[pos + 4]} << 24 | data[pos + 5] << 16 | data[pos + 6] << 8 | data[pos + 7];
     if (length > size - pos - 8)
@@ -246,7 +245,8 @@ void parse(const uint8_t* data, size_t size, MidiFile& out) {
   out.tracks = static_cast<int>(trackCount);
   out.events.clear();
   out.events.reserve(collected.events.size());
-  for (const PendingEvent& e : collected.events) out.events.push_back({clock.seconds(e.tick), e.status, e.data1, e.data2});
+  for (const PendingEvent& e : collected.events)
+    out.events.push_back({clock.seconds(e.tick), e.status, e.data1, e.data2});
   out.lengthSeconds = clock.seconds(collected.lastTick);
 }
 

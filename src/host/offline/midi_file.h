@@ -30,8 +30,8 @@ struct MidiFile {
 
 // Parses a whole file held in memory. On anything malformed returns false and
 // puts a one-line message saying what is wrong and at which byte offset into
-// `error`; `out` is then left unspecified. Files over 64 MiB, files with more
-// than 16 million events and tracks running past tick 2^32 - 1 are refused.
+// `error` and leaves `out` as it was. Files over 64 MiB, files with more than
+// 16 million events and tracks running past tick 2^32 - 1 are refused.
 bool parseMidiFile(const uint8_t* data, size_t size, MidiFile& out, std::string& error);
 
 // Reads and parses the file at `path`. I/O errors read "cannot read PATH:
