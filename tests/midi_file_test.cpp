@@ -36,13 +36,17 @@ std::vector<Ev> events(const MidiFile& file) {
 // A file put together by hand: the header, then each body as an MTrk chunk.
 // Track bodies start at byte offset 22 in a file with one track.
 Bytes smf(int format, int division, const std::vector<Bytes>& bodies) {
-  Bytes out = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, static_cast<uint8_t>(format), 0,
-               static_cast<uint8_t>(bodies.size()), static_cast<uint8_t>(division >> 8),
-               static_cast<uint8_t>(division)};
+  Bytes out = {'M', 'T', 'h', 'd'};
+  const auto put = [&out](uint32_t value, int bytes) {
+    while (bytes--) out.push_back(static_cast<uint8_t>(value >> (8 * bytes)));
+  };
+  put(6, 4);
+  put(format, 2);
+  put(static_cast<uint32_t>(bodies.size()), 2);
+  put(division, 2);
   for (const Bytes& body : bodies) {
-    const auto n = body.size();
-    out.insert(out.end(), {'M', 'T', 'r', 'k', static_cast<uint8_t>(n >> 24), static_cast<uint8_t>(n >> 16),
-                           static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)});
+    out.insert(out.end(), {'M', 'T', 'r', 'k'});
+    put(static_cast<uint32_t>(body.size()), 4);
     out.insert(out.end(), body.begin(), body.end());
   }
   return out;
@@ -56,8 +60,9 @@ MidiFile parsed(const Bytes& bytes) {
 }
 
 MidiTrackEvent tempo(uint32_t tick, uint32_t microsPerQuarter) {
-  return {tick, {0xFF, 0x51, 0x03, static_cast<uint8_t>(microsPerQuarter >> 16),
-                 static_cast<uint8_t>(microsPerQuarter >> 8), static_cast<uint8_t>(microsPerQuarter)}};
+  return {tick,
+          {0xFF, 0x51, 0x03, static_cast<uint8_t>(microsPerQuarter >> 16), static_cast<uint8_t>(microsPerQuarter >> 8),
+           static_cast<uint8_t>(microsPerQuarter)}};
 }
 
 MidiTrackEvent note(uint32_t tick, uint8_t status, uint8_t key, uint8_t velocity = 100) {
@@ -75,19 +80,23 @@ Bytes operator+(Bytes a, const Bytes& b) {
 
 TEST(MidiFileWriter, WritesDeltaTimesWithoutRunningStatusAndClosesEachTrack) {
   // Events given out of order; two at tick 200 keep their given order.
-  const Bytes file = writeMidiFile(0, 96, {{note(200, 0x90, 60), note(0, 0xC0, 0), note(200, 0x90, 64)}});
+  const Bytes file = writeMidiFile(0, 96, {{note(200, 0x90, 60), {0, {0xC0, 0x00}}, note(200, 0x90, 64)}});
   const Bytes expected = smf(0, 96,
-                             {{0x00, 0xC0, 0x00,                 //
-                               0x81, 0x48, 0x90, 60, 100,        // 200 = 1 * 128 + 72
-                               0x00, 0x90, 64, 100,              // the status repeated
+                             {{0x00, 0xC0, 0x00,           //
+                               0x81, 0x48, 0x90, 60, 100,  // 200 = 1 * 128 + 72
+                               0x00, 0x90, 64, 100,        // the status repeated
                                0x00, 0xFF, 0x2F, 0x00}});
   EXPECT_EQ(file, expected);
 }
 
 TEST(MidiFileWriter, RoundTripsFormat0) {
   const Bytes file = writeMidiFile(0, 480,
-                                   {{note(960, 0x80, 60, 64), note(0, 0x90, 60), {480, {0xC3, 7}},
-                                     {480, {0xD3, 90}}, {720, {0xE3, 0x00, 0x40}}, note(960, 0x90, 62, 0),
+                                   {{note(960, 0x80, 60, 64),
+                                     note(0, 0x90, 60),
+                                     {480, {0xC3, 7}},
+                                     {480, {0xD3, 90}},
+                                     {720, {0xE3, 0x00, 0x40}},
+                                     note(960, 0x90, 62, 0),
                                      {1200, {0xB0, 1, 127}}}});
   const MidiFile f = parsed(file);
   EXPECT_EQ(f.format, 0);
@@ -113,7 +122,7 @@ TEST(MidiFileWriter, RoundTripsDeltaTimesAtEveryLengthOfTheirEncoding) {
   tick = 0;
   for (size_t i = 0; i < std::size(gaps); ++i) {
     tick += gaps[i];
-    EXPECT_EQ(f.events[i].seconds, tick * 0.0005) << "gap " << gaps[i];  // 1000 ticks a half-second quarter
+    EXPECT_DOUBLE_EQ(f.events[i].seconds, tick * 0.0005) << "gap " << gaps[i];  // 1000 ticks a half-second quarter
   }
 }
 
@@ -133,15 +142,22 @@ TEST(MidiFileReader, MergesFormat1TracksInTimeThenTrackThenFileOrder) {
                                         {0.5, 0x91, 5, 100},
                                         {0.5, 0x92, 7, 100},
                                         {1.0, 0x91, 6, 100}}));
+
+  // Long chords at one tick, enough that an unstable sort would shuffle them.
+  std::vector<std::vector<MidiTrackEvent>> chords(2);
+  for (uint8_t key = 0; key < 80; ++key) chords[key / 40].push_back(note(0, 0x90, key));
+  const MidiFile c = parsed(writeMidiFile(1, 480, chords));
+  ASSERT_EQ(c.events.size(), 80u);
+  for (size_t i = 0; i < c.events.size(); ++i) EXPECT_EQ(c.events[i].data1, i);
 }
 
 TEST(MidiFileReader, RunningStatusContinuesTheLastChannelStatus) {
-  const Bytes body = {0x00, 0x90, 60, 100,  // note on
-                      0x60, 62, 100,        // note on, running
-                      0x00, 0xC1, 5,        // program change: one data byte
-                      0x00, 6,              // program change, running
-                      0x00, 0xD1, 30, 0x00, 31,  // channel pressure, then running
-                      0x60, 0x80, 60, 64, 0x00, 62, 0,  // note off, then running
+  const Bytes body = {0x00, 0x90, 60,   100,                // note on
+                      0x60, 62,   100,                      // note on, running
+                      0x00, 0xC1, 5,                        // program change: one data byte
+                      0x00, 6,                              // program change, running
+                      0x00, 0xD1, 30,   0x00, 31,           // channel pressure, then running
+                      0x60, 0x80, 60,   64,   0x00, 62, 0,  // note off, then running
                       0x00, 0xFF, 0x2F, 0x00};
   const MidiFile f = parsed(smf(0, 96, {body}));
   EXPECT_EQ(events(f), (std::vector<Ev>{{0.0, 0x90, 60, 100},
@@ -155,13 +171,13 @@ TEST(MidiFileReader, RunningStatusContinuesTheLastChannelStatus) {
 }
 
 TEST(MidiFileReader, SkipsSysexOtherMetaEventsAndUnknownChunksButCountsTheirDeltaTimes) {
-  const Bytes body = {0x30, 0xF0, 0x05, 0x43, 0x12, 0x00, 0x07, 0xF7,   // sysex
-                      0x30, 0xF7, 0x02, 0x90, 0x40,                     // escape: raw bytes, not a note
-                      0x30, 0xFF, 0x03, 0x04, 'l', 'e', 'a', 'd',       // track name
-                      0x30, 0xFF, 0x7F, 0x03, 0x00, 0x00, 0x41,         // sequencer-specific
-                      0x00, 0x90, 60, 100,                              // a note at tick 192
-                      0x00, 0xFF, 0x2F, 0x00,
-                      0x90, 61, 100};  // after the end of the track: not read
+  const Bytes body = {0x30, 0xF0, 0x05, 0x43, 0x12, 0x00, 0x07, 0xF7,  // sysex
+                      0x30, 0xF7, 0x02, 0x90, 0x40,                    // escape: raw bytes, not a note
+                      0x30, 0xFF, 0x03, 0x04, 'l',  'e',  'a',  'd',   // track name
+                      0x30, 0xFF, 0x7F, 0x03, 0x00, 0x00, 0x41,        // a sequencer's own data
+                      0x00, 0x90, 60,   100,                           // a note at tick 192
+                      0x00, 0xFF, 0x2F, 0x00,                          // end of track
+                      0x90, 61,   100};                                // after it: not read
   Bytes file = smf(1, 96, {body});
   // Two extra header bytes, and an unknown chunk before the track.
   file[7] = 8;
@@ -183,30 +199,30 @@ TEST(MidiFileReader, AcceptsTracksWithoutEventsOrWithoutAnEndOfTrack) {
   EXPECT_TRUE(empty.events.empty());
 
   // The chunk ends the track when no end-of-track event does.
-  const MidiFile open = parsed(smf(1, 96, {{0x60, 0x90, 60, 100}, {0x00, 0x91, 61, 100} + kEndOfTrack}));
+  const MidiFile open = parsed(smf(1, 96, {{0x60, 0x90, 60, 100}, Bytes{0x00, 0x91, 61, 100} + kEndOfTrack}));
   EXPECT_EQ(events(open), (std::vector<Ev>{{0.0, 0x91, 61, 100}, {0.5, 0x90, 60, 100}}));
 }
 
 TEST(MidiFileTiming, TempoChangeMidSongRetimesWhatFollows) {
-  // 480 ticks a quarter: 120 bpm, then 60 bpm from tick 960.
-  const MidiFile f = parsed(writeMidiFile(
-      0, 480,
-      {{tempo(0, 500000), tempo(960, 1000000), note(480, 0x90, 1), note(960, 0x90, 2), note(1440, 0x90, 3),
-        note(1920, 0x90, 4)}}));
-  EXPECT_EQ(events(f), (std::vector<Ev>{
-                           {0.5, 0x90, 1, 100}, {1.0, 0x90, 2, 100}, {1.5, 0x90, 3, 100}, {2.0, 0x90, 4, 100}}));
+  // 480 ticks a quarter: 120 bpm, then 60 bpm from tick 960 (1 s), so each
+  // later quarter takes a whole second.
+  const MidiFile f = parsed(writeMidiFile(0, 480,
+                                          {{tempo(0, 500000), tempo(960, 1000000), note(480, 0x90, 1),
+                                            note(960, 0x90, 2), note(1440, 0x90, 3), note(1920, 0x90, 4)}}));
+  EXPECT_EQ(events(f),
+            (std::vector<Ev>{{0.5, 0x90, 1, 100}, {1.0, 0x90, 2, 100}, {2.0, 0x90, 3, 100}, {3.0, 0x90, 4, 100}}));
 }
 
 TEST(MidiFileTiming, TempoChangesInAnyTrackTimeEveryTrack) {
   // Track 0 holds the tempo map: 60 bpm, 240 bpm from tick 480; track 2 adds
   // 120 bpm from tick 960. Two changes at one tick: the later one holds.
-  const MidiFile f = parsed(writeMidiFile(
-      1, 480,
-      {{tempo(0, 1000000), tempo(480, 500000), tempo(480, 250000)},
-       {note(240, 0x90, 1), note(480, 0x90, 2), note(960, 0x90, 3), note(1440, 0x90, 4)},
-       {tempo(960, 500000)}}));
-  EXPECT_EQ(events(f), (std::vector<Ev>{
-                           {0.5, 0x90, 1, 100}, {1.0, 0x90, 2, 100}, {1.25, 0x90, 3, 100}, {1.75, 0x90, 4, 100}}));
+  const MidiFile f =
+      parsed(writeMidiFile(1, 480,
+                           {{tempo(0, 1000000), tempo(480, 500000), tempo(480, 250000)},
+                            {note(240, 0x90, 1), note(480, 0x90, 2), note(960, 0x90, 3), note(1440, 0x90, 4)},
+                            {tempo(960, 500000)}}));
+  EXPECT_EQ(events(f),
+            (std::vector<Ev>{{0.5, 0x90, 1, 100}, {1.0, 0x90, 2, 100}, {1.25, 0x90, 3, 100}, {1.75, 0x90, 4, 100}}));
 }
 
 TEST(MidiFileTiming, DefaultsTo120BeatsPerMinute) {
@@ -253,8 +269,9 @@ TEST(MidiFileTiming, LengthRunsToTheLastEventOfAnyKindInAnyTrack) {
   EXPECT_EQ(f.events.back().seconds, 0.5);
   EXPECT_EQ(f.lengthSeconds, 1.5);
 
-  const Bytes track2 = {0x8F, 0x00, 0xFF, 0x01, 0x01, 'x'} + kEndOfTrack;  // tick 1920
+  const Bytes track2 = Bytes{0x8F, 0x00, 0xFF, 0x01, 0x01, 'x'} + kEndOfTrack;  // tick 1920
   EXPECT_EQ(parsed(smf(1, 480, {track1, track2})).lengthSeconds, 2.0);
+  EXPECT_EQ(parsed(smf(1, 480, {track2, track1})).lengthSeconds, 2.0);
 }
 
 TEST(MidiFileReader, RefusesMalformedFilesSayingWhatAndWhere) {
@@ -263,13 +280,15 @@ TEST(MidiFileReader, RefusesMalformedFilesSayingWhatAndWhere) {
     Bytes file;
     const char* message;  // a part of the message, with the offset
   };
-  const Bytes good = smf(0, 96, {{0x00, 0x90, 60, 100} + kEndOfTrack});
+  const Bytes good = smf(0, 96, {Bytes{0x00, 0x90, 60, 100} + kEndOfTrack});
   Bytes wrongMagic = good;
   wrongMagic[1] = 'X';
   Bytes shortHeaderLength = good;
   shortHeaderLength[7] = 4;
   Bytes longChunk = good;
   longChunk[21] = 100;
+  Bytes missingTrack = smf(1, 96, {kEndOfTrack});
+  missingTrack[11] = 2;
   Bytes pastTickLimit;  // 16 gaps of 2^28 - 1 reach 2^32 - 16; the 17th passes 2^32 - 1
   for (int i = 0; i < 17; ++i) pastTickLimit.insert(pastTickLimit.end(), {0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x01, 0x00});
 
@@ -284,24 +303,27 @@ TEST(MidiFileReader, RefusesMalformedFilesSayingWhatAndWhere) {
       {"zero division", smf(0, 0, {kEndOfTrack}), "zero division at byte offset 12"},
       {"SMPTE 23 fps", smf(0, 0xE90A, {kEndOfTrack}), "23 frames per second at byte offset 12"},
       {"SMPTE no ticks per frame", smf(0, 0xE700, {kEndOfTrack}), "zero ticks per frame at byte offset 13"},
-      {"chunk past the end", longChunk, "truncated: a chunk of 100 bytes runs past the end of the file at byte offset 14"},
-      {"a track missing", smf(1, 96, {kEndOfTrack}) + Bytes{'M', 'T', 'r'}, "after 1 of 1 tracks"},
+      {"chunk past the end", longChunk,
+       "truncated: a chunk of 100 bytes runs past the end of the file at byte offset 14"},
+      {"a track missing", missingTrack, "truncated: the file ends after 1 of 2 tracks at byte offset 26"},
       {"VLQ over 4 bytes", smf(0, 96, {{0x81, 0x80, 0x80, 0x80, 0x00, 0x90, 60, 100}}),
        "variable-length quantity longer than 4 bytes at byte offset 22"},
       {"data byte with the high bit", smf(0, 96, {{0x00, 0x90, 60, 0xA0}}),
        "data byte 0xA0 with its high bit set at byte offset 25"},
-      {"running status at the start", smf(0, 96, {{0x00, 60, 100} + kEndOfTrack}),
+      {"running status at the start", smf(0, 96, {Bytes{0x00, 60, 100} + kEndOfTrack}),
        "running status without a previous status at byte offset 23"},
       {"running status after a meta event", smf(0, 96, {{0x00, 0x90, 60, 100, 0x00, 0xFF, 0x01, 0x00, 0x00, 62, 100}}),
-       "running status without a previous status at byte offset 30"},
+       "running status without a previous status at byte offset 31"},
       {"running status into the next track",
        smf(1, 96, {{0x00, 0x90, 60, 100}, {0x00, 62, 100}}),  // the second body starts at 34
        "running status without a previous status at byte offset 35"},
       {"data bytes missing at the end", smf(0, 96, {{0x00, 0x90, 60}}), "track ends inside an event at byte offset 25"},
-      {"meta data past the chunk", smf(0, 96, {{0x00, 0xFF, 0x01, 0x05, 'a', 'b'}}), "track ends inside an event at byte offset 28"},
+      {"meta data past the chunk", smf(0, 96, {{0x00, 0xFF, 0x01, 0x05, 'a', 'b'}}),
+       "track ends inside an event at byte offset 28"},
       {"delta time cut off", smf(0, 96, {{0x00, 0x90, 60, 100, 0x81}}), "track ends inside an event at byte offset 27"},
-      {"system real-time byte", smf(0, 96, {{0x00, 0xF8} + kEndOfTrack}), "unexpected status byte 0xF8 in a track at byte offset 23"},
-      {"tempo with two bytes", smf(0, 96, {{0x00, 0xFF, 0x51, 0x02, 0x07, 0xA1} + kEndOfTrack}),
+      {"system real-time byte", smf(0, 96, {Bytes{0x00, 0xF8} + kEndOfTrack}),
+       "unexpected status byte 0xF8 in a track at byte offset 23"},
+      {"tempo with two bytes", smf(0, 96, {Bytes{0x00, 0xFF, 0x51, 0x02, 0x07, 0xA1} + kEndOfTrack}),
        "tempo event with 2 data bytes instead of 3 at byte offset 25"},
       {"past the last tick", smf(0, 96, {pastTickLimit}), "track runs past tick 4294967295 at byte offset 134"},
   };
@@ -327,8 +349,8 @@ TEST(MidiFileReader, RefusesFilesOver64MiBBeforeLookingAtThem) {
 }
 
 TEST(MidiFileReader, ReadsFromDiskAndNamesTheFileInErrors) {
-  const std::string base = (std::filesystem::temp_directory_path() /
-                            ("wobblytone_midi_file_test_" + std::to_string(getpid()))).string();
+  const std::string base =
+      (std::filesystem::temp_directory_path() / ("wobblytone_midi_file_test_" + std::to_string(getpid()))).string();
   const Bytes good = writeMidiFile(0, 480, {{note(480, 0x90, 60)}});
   const Bytes bad = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 2, 0, 1, 0, 96};
   for (const auto& [suffix, bytes] : {std::pair{".mid", good}, std::pair{"_bad.mid", bad}}) {

@@ -1,0 +1,179 @@
+// SPDX-License-Identifier: ISC
+// wobblytone-render tried as a new user would: the real program, started as
+// a process, with real files in a fresh folder.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "midi_file.h"
+
+extern char** environ;
+
+namespace {
+
+struct Result {
+  int status = -1;
+  std::string out, err;
+};
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class RenderCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/wobblytone-cli-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
+
+  Result run(std::vector<std::string> args) {
+    args.insert(args.begin(), WOBBLYTONE_RENDER_BIN);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const std::string outPath = dir + "/stdout", errPath = dir + "/stderr";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid;
+    Result r;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+      int status = 0;
+      waitpid(pid, &status, 0);
+      r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    r.out = slurp(outPath);
+    r.err = slurp(errPath);
+    return r;
+  }
+
+  // The left channel of a WAV, and its rate.
+  std::vector<float> readWav(const std::string& path, int& rate) {
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    if (!f) return {};
+    std::vector<float> frames(static_cast<size_t>(info.frames * info.channels));
+    sf_readf_float(f, frames.data(), info.frames);
+    sf_close(f);
+    rate = info.samplerate;
+    std::vector<float> left;
+    for (sf_count_t i = 0; i < info.frames; ++i) {
+      left.push_back(frames[static_cast<size_t>(i * info.channels)]);
+      EXPECT_EQ(frames[static_cast<size_t>(i * info.channels)], frames[static_cast<size_t>(i * info.channels + 1)]);
+    }
+    return left;
+  }
+
+  void write(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  }
+
+  static double rms(const std::vector<float>& x, size_t from, size_t to) {
+    double sum = 0;
+    for (size_t i = from; i < to; ++i) sum += x[i] * x[i];
+    return std::sqrt(sum / (to - from));
+  }
+
+  std::string dir;
+};
+
+}  // namespace
+
+TEST_F(RenderCli, RendersTheDemoWithoutAnyArguments) {
+  const std::string wav = dir + "/demo.wav";
+  Result r = run({"-o", wav, "--seed", "5"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("demo"), std::string::npos);
+  int rate = 0;
+  auto audio = readWav(wav, rate);
+  EXPECT_EQ(rate, 48000);
+  EXPECT_GT(audio.size(), 50u * 48000);
+  EXPECT_LT(audio.size(), 70u * 48000);
+  for (size_t second = 1; second + 1 < audio.size() / 48000 - 3; ++second)
+    EXPECT_GT(rms(audio, second * 48000, (second + 1) * 48000), 0.01) << "silent at " << second << " s";
+  // The same seed renders the same file (controllers such as the demo's
+  // modulation wheel act at slice starts counted from the host's blocks,
+  // so the block size stays the same too).
+  ASSERT_EQ(run({"-o", dir + "/again.wav", "--seed", "5"}).status, 0);
+  EXPECT_TRUE(slurp(wav) == slurp(dir + "/again.wav"));
+}
+
+TEST_F(RenderCli, PlaysAFormatOneFileWithATempoChange) {
+  // 480 ticks per quarter, 120 bpm, then 60 bpm from tick 960 (1 s): tick
+  // 1440 is at 2 s and tick 1920 at 3 s. The note sounds from 2 s, not before.
+  std::vector<std::vector<MidiTrackEvent>> tracks(2);
+  tracks[0].push_back({0, {0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}});
+  tracks[0].push_back({960, {0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}});
+  tracks[1].push_back({1440, {0x90, 57, 100}});
+  tracks[1].push_back({1920, {0x80, 57, 0}});
+  const std::string mid = dir + "/tempo.mid", wav = dir + "/tempo.wav";
+  write(mid, writeMidiFile(1, 480, tracks));
+  Result r = run({mid, "-o", wav, "--tail", "0.5", "-r", "44100"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  int rate = 0;
+  auto audio = readWav(wav, rate);
+  EXPECT_EQ(rate, 44100);
+  EXPECT_NEAR(audio.size() / 44100.0, 3.5, 0.01);  // the note ends at 3 s, then the tail
+  EXPECT_LT(rms(audio, 44100, 88000), 0.001);
+  EXPECT_GT(rms(audio, 88400, 120000), 0.05);
+}
+
+TEST_F(RenderCli, ListsTheParameters) {
+  Result r = run({"--list-params"});
+  ASSERT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("Osc-1 Waveform"), std::string::npos);
+  EXPECT_NE(r.out.find("Sawtooth-Triangular"), std::string::npos);
+  EXPECT_NE(r.out.find("46   Loudness Sustain"), std::string::npos);
+}
+
+TEST_F(RenderCli, SetsParametersByNameNumberAndListText) {
+  std::vector<std::vector<MidiTrackEvent>> tracks(1);
+  tracks[0].push_back({0, {0x90, 48, 100}});
+  tracks[0].push_back({480, {0x80, 48, 0}});
+  const std::string mid = dir + "/one.mid";
+  write(mid, writeMidiFile(0, 480, tracks));
+  Result r = run({mid, "-o", dir + "/square.wav", "--set", "Osc-1 Waveform=Square", "-s", "38=0.4", "-s",
+                  "voltage=220V/50Hz"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  int rate = 0;
+  EXPECT_FALSE(readWav(dir + "/square.wav", rate).empty());
+}
+
+TEST_F(RenderCli, BadInputGetsAClearMessageAndStatusTwo) {
+  write(dir + "/garbled.mid", {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 9});
+  const struct {
+    std::vector<std::string> args;
+    const char* says;
+  } cases[] = {
+      {{"-s", "Cutof=0.3"}, "unknown parameter"},
+      {{"-s", "Osc-1 Waveform=Sine"}, "Sine"},
+      {{"-s", "Cutoff=7"}, "outside"},
+      {{"-s", "Cutoff"}, "NAME=VALUE"},
+      {{dir + "/missing.mid"}, "cannot read"},
+      {{dir + "/garbled.mid"}, "garbled.mid"},
+      {{"-o", dir + "/no/such/folder/out.wav"}, "cannot write"},
+      {{"--rate", "fast"}, "--rate"},
+      {{"--bogus"}, "unknown option"},
+  };
+  for (const auto& c : cases) {
+    Result r = run(c.args);
+    EXPECT_EQ(r.status, 2) << c.says;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+  }
+}
