@@ -55,6 +55,27 @@ class Wobblytone : public Synth {
   void clickMessage();
 
   // --- Clips ---------------------------------------------------------------
+  // A clip read at a steady speed as a plain value, for a loop (the
+  // compiler keeps it in registers); the same samples as processWave.
+  struct ClipRun {
+    ClipRun(const Wobblytone& owner, Properties::EWaves wave, double speed)
+        : samples(owner.waveSamples[wave]), length(kWaveFiles[wave].wavelen), position(owner.wavePos[wave]),
+          step(speed * owner.waveRate) {}
+    double looped() {
+      double p = position;
+      if (!(p >= 0)) p = 0;
+      if (p >= length) p = 0;
+      p += step;
+      position = p;
+      const int32_t i = p < length ? static_cast<int32_t>(p) : length - 1;
+      return samples[i] * 0.007;
+    }
+    void storeInto(Wobblytone& owner, Properties::EWaves wave) const { owner.wavePos[wave] = position; }
+    const int8_t* samples;
+    int32_t length;
+    double position, step;
+  };
+
   // Advances clip w by one output sample at `speed` and returns its value.
   double processWave(Properties::EWaves w, bool loop, double speed) {
     const int32_t len = kWaveFiles[w].wavelen;

@@ -279,12 +279,14 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
         }
       } else {
         BiquadRun high(noiseHighPass), low(noiseLowPass), sweep(sweepBandPass);
+        ClipRun clip(*this, noiseWave, 1);
         for (int j = 0; j < voiced; ++j) {
-          const double w = processWave(noiseWave, true, 1);
+          const double w = clip.looped();
           const double band = low.process(high.process(w));
           noise[j] = band - sweep.process(band);
           if (audible) mix[j] += noiseVolume * noise[j];
         }
+        clip.storeInto(*this, noiseWave);
         high.storeInto(noiseHighPass);
         low.storeInto(noiseLowPass);
         sweep.storeInto(sweepBandPass);
@@ -404,11 +406,12 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
   double held = heldSample, accumulator = osAccumulator;
   const double step = osStep, gain = volume, crackleLevel = scratchContour.value * 0.1;
   const bool tone = running && a440On;
+  ClipRun a440(*this, kWaveA440, 1);
   for (int j = 0; j < n; ++j) {
     double x = voice[j];
     if (running) {
       x += dcOffset;
-      if (tone) x += processWave(kWaveA440, true, 1);
+      if (tone) x += a440.looped();
     }
     accumulator += step;
     if (accumulator >= 1) {
@@ -421,6 +424,7 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
     left[j] = o;
     right[j] = o;
   }
+  if (tone) a440.storeInto(*this, kWaveA440);
   heldSample = held;
   osAccumulator = accumulator;
   blocker.storeInto(dcBlocker);

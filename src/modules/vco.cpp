@@ -39,10 +39,20 @@ constexpr TableChoice kTableChoice{};
 
 }  // namespace
 
+// The waveform table for an increment: table 0 below two table samples per
+// output sample, otherwise as many halvings of the harmonics (steps of
+// 1/sqrt(2) in the table step) as bring the table step to 1 or less.
+static int tableForIncrement(int64_t increment) { return increment < 131072 ? 0 : kTableChoice(increment >> 16); }
+
 PhaseIncrementTables::PhaseIncrementTables(double rate) {
   for (int i = 0; i <= PitchSteps::kMaxStep; ++i) {
     freq2PhInc[i] = numeric::truncToInt32(PitchSteps::convert2Hz(i) * VCO::kPhaseScale / rate);
     negFreq2PhInc[i] = numeric::truncToInt32(PitchSteps::convert2Hz(-i) * VCO::kPhaseScale / rate);
+  }
+  for (int step = -PitchSteps::kMaxStep; step <= PitchSteps::kMaxStep; ++step) {
+    const int32_t increment = step >= 0 ? freq2PhInc[step] : negFreq2PhInc[-step];
+    incrementByStep[step + kZero] = increment;
+    tableByStep[step + kZero] = static_cast<uint8_t>(tableForIncrement(increment));
   }
 }
 
@@ -137,6 +147,8 @@ void VCO::useTablesFor(double rate) {
   phaseTables = RateTableCache<PhaseIncrementTables>::get(rate);
   freq2PhInc = phaseTables->freq2PhInc;
   negFreq2PhInc = phaseTables->negFreq2PhInc;
+  incrementByStep = phaseTables->incrementByStep + PhaseIncrementTables::kZero;
+  tableByStep = phaseTables->tableByStep + PhaseIncrementTables::kZero;
 }
 
 void VCO::setSampleRate(double rate) {
@@ -165,24 +177,21 @@ void VCO::setWaveform(uint8_t value) {
 void VCO::retune(int32_t index) {
   cachedIndex = index;
   cacheValid = true;
-
-  int32_t increment;
-  if (index > PitchSteps::kMaxStep) increment = freq2PhInc[PitchSteps::kMaxStep];
-  else if (index >= 0) increment = freq2PhInc[index];
-  else if (index >= -PitchSteps::kMaxStep) increment = negFreq2PhInc[-index];
-  else increment = negFreq2PhInc[PitchSteps::kMaxStep];
-
+  // Indices beyond the tables read their ends.
+  const int32_t step = index > PitchSteps::kMaxStep    ? PitchSteps::kMaxStep
+                       : index < -PitchSteps::kMaxStep ? -PitchSteps::kMaxStep
+                                                       : index;
   if (pulseWidth != offsetWidth) {
     offsetWidth = pulseWidth;
     pulseOffset = pulseWidth >= 0 && pulseWidth <= 1 ? static_cast<int64_t>(pulseWidth * kPhaseScale) : 0;
+    halfWidth = pulseWidth == 0.5;
   }
   pulsePhase = (phase + pulseOffset) & kPhaseMask;
-  phaseIncrement = increment;
-
-  const int tableIndex = phaseIncrement < 131072 ? 0 : kTableChoice(phaseIncrement >> 16);
+  phaseIncrement = incrementByStep[step];
+  const int tableIndex = tableByStep[step];
   sawTable = waves->saw[tableIndex];
   triTable = waves->tri[tableIndex];
-  sawTriTable = pulseWidth == 0.5 ? waves->sawTri[tableIndex] : nullptr;
+  sawTriTable = halfWidth ? waves->sawTri[tableIndex] : nullptr;
 }
 
 double VCO::getMultipleOfC4() const {

@@ -17,6 +17,12 @@ struct PhaseIncrementTables {
   explicit PhaseIncrementTables(double sampleRate);
   int32_t freq2PhInc[PitchSteps::kMaxStep + 1];     // entry i: pitch step +i
   int32_t negFreq2PhInc[PitchSteps::kMaxStep + 1];  // entry i: pitch step -i
+  // The same increments for steps -17280..17280 in one row (entry
+  // step + 17280), with the waveform table each one reads: one look-up
+  // per retune.
+  static constexpr int kZero = PitchSteps::kMaxStep;
+  int32_t incrementByStep[2 * PitchSteps::kMaxStep + 1];
+  uint8_t tableByStep[2 * PitchSteps::kMaxStep + 1];
 };
 
 // The 22 sawtooth and 22 triangle tables; table p holds round(2048 / sqrt(2)^p) harmonics.
@@ -158,6 +164,8 @@ class VCO {
   // Views into the shared phase-increment tables of the current sample rate.
   const int32_t* freq2PhInc = nullptr;
   const int32_t* negFreq2PhInc = nullptr;
+  const int32_t* incrementByStep = nullptr;  // centred on step 0
+  const uint8_t* tableByStep = nullptr;
 
   static constexpr int64_t kPhaseMask = 0xfffffff;  // 28-bit phase
   static constexpr double kPhaseScale = 268435456.0;
@@ -179,4 +187,5 @@ class VCO {
   // The second read position's lead in phase units, for the pulse width it was computed for.
   double offsetWidth = -1;
   int64_t pulseOffset = 0;
+  bool halfWidth = false;
 };
