@@ -202,3 +202,81 @@ TEST(EngineBrokenControls, OneOrTwoOfEachFromTheInstancesOwnGenerator) {
   EXPECT_GT(twoKeys, 5);
   EXPECT_EQ(std::rand(), expected);  // the host's generator was left alone
 }
+
+TEST(EngineClips, CrackleIsHeardAfterAVolumeChangeAndNotWithMainOutOff) {
+  auto renderAfterVolumeChange = [](bool mainOut) {
+    Engine e;
+    e.set(kPower, 1);
+    e.set(kVoltage, 1);
+    e.set(kMainOut, mainOut ? 1 : 0);
+    e.render(44100);  // thump and activation crackle gone
+    auto before = e.render(4410);
+    e.set(kVolume, 0.9);
+    auto after = e.render(4410);
+    double peak = 0;
+    for (double v : after) peak = std::max(peak, std::fabs(v));
+    return std::make_pair(testutil::rms(before), peak);
+  };
+  auto [quiet, crackling] = renderAfterVolumeChange(true);
+  EXPECT_LT(quiet, 1e-4);
+  EXPECT_GT(crackling, 5e-3);
+  auto [quietOff, stillQuiet] = renderAfterVolumeChange(false);
+  EXPECT_LT(stillQuiet, 1e-3);
+  (void)quietOff;
+}
+
+TEST(EngineClips, A440SoundsWithoutKeysAndWithMainOutOff) {
+  Engine e;
+  e.set(kPower, 1);
+  e.set(kVoltage, 1);
+  e.set(kMainOut, 0);
+  e.set(kA440, 1);
+  e.render(44100);
+  auto out = e.render(44100);
+  const double tone = testutil::toneMagnitude(out, 440, 44100);
+  EXPECT_GT(tone, 0.2);
+  for (double other : {220.0, 400.0, 480.0, 880.0}) EXPECT_LT(testutil::toneMagnitude(out, other, 44100), tone / 20);
+}
+
+TEST(EngineClips, BrokenOsc2PlaysThePulseOncePerTriggeredNote) {
+  Engine e;
+  e.plainPatch();
+  e.set(kOsc1, 0);
+  e.set(kOsc2, 1);
+  e.set(kOsc2Volume, 1);
+  e.set(kOsc2Waveform, VCO::kWideRectangular);
+  e.render(4410);
+  auto note = e.render(44100, {midiAt(e.now, IMidiMsg::noteOn(0, 72, 100))});
+  // At 16' Osc-2 plays an octave below the key: middle C, speed about 1; the
+  // 0.79 s clip sounds, then silence while the key is still held.
+  EXPECT_GT(testutil::rms(std::vector<double>(note.begin(), note.begin() + 8820)), 0.02);
+  // Only the faint mains hum is left.
+  EXPECT_LT(testutil::rms(std::vector<double>(note.begin() + 39000, note.end())), 3e-3);
+  auto legato = e.render(8820, {midiAt(e.now, IMidiMsg::noteOn(0, 60, 100))});  // legato: no restart
+  EXPECT_LT(testutil::rms(legato), 3e-3);
+}
+
+TEST(EngineClips, NoiseIsHeardWhateverTheType) {
+  for (int type : {0, 1}) {
+    Engine e;
+    e.plainPatch();
+    e.set(kOsc1, 0);
+    e.set(kNoise, 1);
+    e.set(kNoiseType, type);
+    auto out = e.render(44100, {midiAt(0, IMidiMsg::noteOn(0, 60, 100))});
+    EXPECT_GT(testutil::rms(std::vector<double>(out.begin() + 22050, out.end())), 0.01) << type;
+  }
+}
+
+TEST(EngineClips, DecodingBothFormatsAndShortFiles) {
+  EXPECT_EQ(WaveBank::decode({0x8F}, 2, true), (std::vector<int8_t>{112, 0}));
+  EXPECT_EQ(WaveBank::decode({0x00, 0x80, 0xFF}, 3, false), (std::vector<int8_t>{-128, 0, 127}));
+  // A file shorter than its clip: the missing samples are silence.
+  EXPECT_EQ(WaveBank::decode({0x11}, 4, true), (std::vector<int8_t>{-112, -112, 0, 0}));
+  EXPECT_EQ(WaveBank::decode({}, 2, false), (std::vector<int8_t>{0, 0}));
+}
+
+TEST(EngineClips, AtFortyFourPointOneKilohertzAClipAdvancesEveryFivePointFiveSamples) {
+  Engine e;
+  EXPECT_NEAR(e.w().waveRate, 0.181406, 1e-6);
+}
