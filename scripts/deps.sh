@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   clang clang-format libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsndfile1-dev
+  libsndfile1-dev libcurl4-openssl-dev
   valgrind
 )
 
