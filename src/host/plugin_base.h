@@ -149,6 +149,16 @@ class IPluginBase {
   int NPresets() const { return static_cast<int>(mPresets.size()); }
   IPreset* GetPreset(int presetIdx);
 
+  // --- Program files -------------------------------------------------------
+  // Writes the current preset slot as a program file; false when it cannot
+  // be written (an existing file is then left as it was).
+  bool SavePresetAsFXP(const char* path);
+  // Reads a program file of this plug-in into the current slot and applies
+  // it; false, changing nothing, for any other or damaged file.
+  bool LoadPresetFromFXP(const char* path);
+  std::vector<uint8_t> MakeProgramFile(int presetIdx) const;
+  bool LoadProgramFile(const std::vector<uint8_t>& bytes);
+
   // --- Editor --------------------------------------------------------------
   IGraphics* GetUI() const { return mGraphics; }
   void SetUI(IGraphics* graphics) { mGraphics = graphics; }

@@ -1,11 +1,68 @@
 // SPDX-License-Identifier: ISC
 #include "synth.h"
 
+#include "version_check.h"
+
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 Synth::Synth(const InstanceInfo& info, const Config& config) : IPluginBase(info, config) {
   std::fill(std::begin(ccMap), std::end(ccMap), -1);
+  prepareConfig();
+}
+
+void Synth::initProgram() {
+  for (int i = 0; i < NParams(); ++i) {
+    const IParam* p = GetParam(i);
+    const double n = p->ToNormalized(p->Constrain(p->GetDefault()));
+    SetParameterValue(i, n < 0 ? 0 : n > 1 ? 1 : n);
+  }
+  ModifyCurrentPreset("Init");
+  for (int i = 0; i < NParams(); ++i) SendParameterValueFromDelegate(i, GetParam(i)->GetNormalized(), true);
+}
+
+void Synth::checkVersionAgainstWeb() {
+  if (userDialogs) ::checkVersionAgainstWeb(*userDialogs);
+}
+
+void Synth::OnPresetsModified() {
+  if (isEditorOpen()) editorNeedsFullRedraw.store(true);
+}
+
+void Synth::resizeUI(float scale) {
+  windowScale = scale;
+  editorNeedsResize.store(true);
+}
+
+void Synth::replaceIllegalFileChar(char* name) {
+  for (char* c = name; c && *c; ++c)
+    if (std::strchr("\"*/:<>?\\|", *c)) *c = '_';
+}
+
+void Synth::makeNewFilePath(WDL_String& folder, WDL_String& filePath) {
+  const std::string& path = filePath.str();
+  const size_t slash = path.find_last_of("/\\");
+  if (path.size() < 2 || slash == std::string::npos || slash == 0) {
+    folder.Set("");
+    return;
+  }
+  folder.Set(path.substr(0, slash).c_str());
+}
+
+namespace {
+std::mutex programsFolderMutex;
+std::string programsFolder;
+}  // namespace
+
+std::string Synth::pathToPrograms() {
+  std::lock_guard<std::mutex> lock(programsFolderMutex);
+  return programsFolder;
+}
+
+void Synth::setPathToPrograms(const std::string& folder) {
+  std::lock_guard<std::mutex> lock(programsFolderMutex);
+  programsFolder = folder;
 }
 
 void Synth::OnReset() {

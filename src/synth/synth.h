@@ -5,11 +5,13 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 
 #include "gui_size.h"
 #include "host/plugin_base.h"
 #include "key_buffer.h"
 #include "pitch.h"
+#include "user_dialogs.h"
 
 class Synth : public IPluginBase, public PitchSteps {
  public:
@@ -27,7 +29,14 @@ class Synth : public IPluginBase, public PitchSteps {
   virtual void initParameters() {}
   // Re-applies every parameter in index order when activated.
   void OnActivate(bool active) override;
-  virtual void initProgram() {}
+  // "Initialize Settings": every parameter to its default, the preset
+  // renamed "Init"; the broken controls stay as they are.
+  virtual void initProgram();
+  // After the preset list changed: the open editor redraws every control.
+  void OnPresetsModified() override;
+
+  // The editor scale; the open editor follows it (at its next idle tick).
+  void resizeUI(float scale);
 
   using IPluginBase::OnParamChange;
   // While MIDI learn waits, any parameter change selects that parameter.
@@ -55,6 +64,34 @@ class Synth : public IPluginBase, public PitchSteps {
   void setEditorOpen(bool open) { editorOpen.store(open, std::memory_order_relaxed); }
   bool isEditorOpen() const { return editorOpen.load(std::memory_order_relaxed); }
 
+  // --- Online version check (UI thread; blocks it for up to 10 s) -------------
+  // Asks the maker's server for the newest version and tells the user
+  // through the dialogs the editor gives (nothing happens without them).
+  void checkVersionAgainstWeb();
+  void setUserDialogs(UserDialogs* dialogs) { userDialogs = dialogs; }
+
+  // --- Configuration file (UI thread) ----------------------------------------
+  bool loadConfig();
+  // what: -1 everything, 1 the scale, 14 "MIDI Thru", 15 "Ignore Program Change".
+  bool saveConfig(int what);
+  void storeProgramPath(WDL_String* path);
+
+  // --- Program files and their folder ------------------------------------------
+  static void replaceIllegalFileChar(char* name);
+  static void makeNewFilePath(WDL_String& folder, WDL_String& filePath);
+  // The folder the program dialogs start in, one for the whole process.
+  static std::string pathToPrograms();
+  static void setPathToPrograms(const std::string& folder);
+
+  // Set when the editor has to redraw all its controls; the editor clears it.
+  std::atomic<bool> editorNeedsFullRedraw{false};
+  std::atomic<bool> editorNeedsResize{false};
+
+  WDL_String homePath, iniPath, programPath;
+  float windowScale = 0.5f;
+  bool midiThru = false;
+  bool ignoreProgramChange = false;
+
   int ccMap[kNumControllers];
   bool midiLearnActive = false;
   bool midiUnlearn = false;
@@ -69,5 +106,8 @@ class Synth : public IPluginBase, public PitchSteps {
   bool isRestoring = true;
 
  private:
+  void prepareConfig();
+
   std::atomic<bool> editorOpen{false};
+  UserDialogs* userDialogs = nullptr;
 };

@@ -95,11 +95,10 @@ void presentVersionReply(const HttpReply& reply, const VersionSite& site, UserDi
   const std::string text = "A new version of " + product + " is available.\n\n" + "\tYour version: \t" +
                            kOwnVersionText + "\n" + "\tNew version: \t" + newVersionDisplayText(body) + "\n" +
                            "\nDo you want to go to " + site.host + " to get the new version?";
-  dialogs.askYesNo("New Version of " + product + " Detected", text,
-                   [boxes, url = site.downloadUrl, finish](bool yes) {
-                     if (yes) boxes->openWebAddress(url);
-                     finish();
-                   });
+  dialogs.askYesNo("New Version of " + product + " Detected", text, [boxes, url = site.downloadUrl, finish](bool yes) {
+    if (yes) boxes->openWebAddress(url);
+    finish();
+  });
 }
 
 void checkVersionAgainstWeb(UserDialogs& dialogs, long timeoutSeconds) {

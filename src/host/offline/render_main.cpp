@@ -28,10 +28,12 @@ const char* kUsage =
     "  -o, --output FILE.wav     WAV to write (default wobblytone.wav)\n"
     "  -r, --rate HZ             sample rate (default 48000)\n"
     "  -b, --block N             host block size (default 512)\n"
+    "  -p, --program FILE.fxp    load a program file before rendering\n"
     "  -s, --set NAME=VALUE      set a parameter by display name or index + 1, to a plain value\n"
     "                            or a list text (\"Osc-1 Waveform=Square\", \"Cutoff=0.4\"); repeatable\n"
     "      --tail SECONDS        render this long after the last MIDI event (default 2)\n"
     "      --seed N              seed the instance's random generator for a reproducible render\n"
+    "      --save-program F.fxp  write the final state as a program file\n"
     "      --list-params         print the parameter table and exit\n"
     "  -h, --help                show this help\n"
     "With no MIDI file it renders the built-in demo song with its own program.\n";
@@ -96,6 +98,7 @@ int main(int argc, char** argv) {
   std::string midiPath;
   RenderSettings settings;
   std::vector<std::string> sets;
+  std::string programIn, programOut;
   bool list = false;
 
   for (int i = 1; i < argc; ++i) {
@@ -122,6 +125,14 @@ int main(int argc, char** argv) {
       if (!v || !parseNumber(v, 1, 65536, number) || number != std::floor(number))
         return fail("--block needs a whole number of frames from 1 to 65536");
       settings.blockSize = static_cast<int>(number);
+    } else if (arg == "-p" || arg == "--program") {
+      const char* v = value("program");
+      if (!v || !*v) return fail("--program needs a program file");
+      programIn = v;
+    } else if (arg == "--save-program") {
+      const char* v = value("program");
+      if (!v || !*v) return fail("--save-program needs a file name");
+      programOut = v;
     } else if (arg == "-s" || arg == "--set") {
       const char* v = value("setting");
       if (!v) return fail("--set needs NAME=VALUE");
@@ -168,7 +179,12 @@ int main(int argc, char** argv) {
     if (!readMidiFile(midiPath, file, error)) return fail(error);
     for (const MidiFileEvent& e : file.events) events.push_back({e.seconds, IMidiMsg(0, e.status, e.data1, e.data2)});
     if (file.lengthSeconds > 0) events.push_back({file.lengthSeconds, IMidiMsg(0, 0xF8, 0, 0)});  // the song's end
-    program = {{kPower, 1}};
+    if (programIn.empty()) program = {{kPower, 1}};
+  }
+  if (!programIn.empty()) {
+    if (!synth.LoadPresetFromFXP(programIn.c_str()))
+      return fail("cannot load " + programIn + ": not a readable Wobblytone program file");
+    if (midiPath.empty()) program.clear();  // the file's program replaces the demo's
   }
   for (const std::string& s : sets) {
     int index = 0;
@@ -178,8 +194,9 @@ int main(int argc, char** argv) {
     program.emplace_back(index, plain);
   }
   std::fprintf(stderr, "wobblytone-render: %s\n",
-               midiPath.empty() ? "no MIDI file given: rendering the built-in demo with its own program"
-                                : "playing from the factory settings with Power switched on");
+               !programIn.empty()   ? ("playing the program " + programIn).c_str()
+               : midiPath.empty()   ? "no MIDI file given: rendering the built-in demo with its own program"
+                                    : "playing from the factory settings with Power switched on");
   // The program goes in before the first sample the way a host restores a
   // session (so that, say, a unit at 110V that is switched on keeps its fuse).
   for (auto [index, plain] : program) synth.GetParam(index)->Set(plain);
@@ -204,5 +221,10 @@ int main(int argc, char** argv) {
   if (written != static_cast<sf_count_t>(mono.size()) || closed != 0) return fail("writing " + output + " failed");
   std::printf("wobblytone-render: wrote %s (%.1f s at %d Hz)\n", output.c_str(),
               mono.size() / settings.sampleRate, sfinfo.samplerate);
+  if (!programOut.empty()) {
+    synth.ModifyCurrentPreset();
+    if (!synth.SavePresetAsFXP(programOut.c_str())) return fail("cannot write the program file " + programOut);
+    std::printf("wobblytone-render: wrote the program %s\n", programOut.c_str());
+  }
   return 0;
 }

@@ -1,0 +1,585 @@
+// SPDX-License-Identifier: ISC
+// The INI profile store: cache of parsed files, parsing, write-back.
+#include "swell_ini.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+const char* g_swell_defini = nullptr;
+
+namespace {
+
+constexpr size_t kMaxProfilePath = 511;
+// Text before the first section header beyond this means the file is no
+// profile, and reading the rest would be wasted.
+constexpr size_t kPreambleLimit = 256 * 1024;
+constexpr size_t kMaxLine = 32 * 1024 * 1024;
+constexpr size_t kMaxSectionEntry = 8191;
+constexpr size_t kMaxTemporaryBase = 1015;
+constexpr int kCacheEntries = 32;
+
+struct Key {
+  std::string name, value;
+};
+
+struct Section {
+  std::string name;
+  std::vector<Key> keys;  // sorted by name, case-insensitively, no repeats
+};
+
+struct Context {
+  bool used = false;
+  uint64_t stamp = 0;
+  int64_t mtime = 0;  // seconds; 0 with size 0: the file did not exist
+  uint32_t size = 0;
+  std::string path;
+  std::vector<Section> sections;  // sorted by name, case-insensitively
+};
+
+struct Store {
+  std::recursive_mutex mutex;
+  uint64_t counter = 0;
+  std::array<Context, kCacheEntries> entries;
+};
+
+// Never destroyed: a host may still save its settings from a static
+// destructor after this file's statics would be gone.
+Store& store() {
+  static Store* s = new Store;
+  return *s;
+}
+
+// ASCII only, so that the host's locale cannot change which names match.
+int lower(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return u >= 'A' && u <= 'Z' ? u + ('a' - 'A') : u;
+}
+
+int compareNoCase(std::string_view a, std::string_view b) {
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    const int d = lower(a[i]) - lower(b[i]);
+    if (d) return d;
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+bool equalNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && compareNoCase(a, b) == 0;
+}
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trimBlanks(std::string_view s) {
+  while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// Binary search in a vector sorted by case-insensitive `name`: the position
+// of `name`, or where it would go.
+template <class T>
+typename std::vector<T>::iterator lowerBound(std::vector<T>& items, std::string_view name) {
+  return std::lower_bound(items.begin(), items.end(), name,
+                          [](const T& item, std::string_view n) { return compareNoCase(item.name, n) < 0; });
+}
+
+template <class T>
+T* findNamed(std::vector<T>& items, std::string_view name) {
+  auto it = lowerBound(items, name);
+  return it != items.end() && equalNoCase(it->name, name) ? &*it : nullptr;
+}
+
+template <class T>
+T& findOrInsert(std::vector<T>& items, std::string_view name) {
+  auto it = lowerBound(items, name);
+  if (it != items.end() && equalNoCase(it->name, name)) return *it;
+  T item;
+  item.name = name;
+  return *items.insert(it, std::move(item));
+}
+
+// --- File names -----------------------------------------------------------
+
+std::string defaultProfile() {
+  if (g_swell_defini && *g_swell_defini) return std::string(g_swell_defini, strnlen(g_swell_defini, kMaxProfilePath));
+  const char* home = std::getenv("HOME");
+  std::string profile = std::string(home && *home ? home : "/tmp") + "/.libSwell.ini";
+  if (profile.size() > kMaxProfilePath) profile.resize(kMaxProfilePath);
+  return profile;
+}
+
+std::string resolvePath(const char* name) {
+  if (name && std::strchr(name, '/')) return name;
+  std::string profile = defaultProfile();
+  if (!name || !*name) return profile;
+  const size_t separator = profile.find_last_of("/\\");
+  const size_t dot = profile.rfind('.');
+  if (dot != std::string::npos && (separator == std::string::npos || dot > separator)) profile.resize(dot);
+  const std::string_view n(name);
+  profile += '_';
+  profile += n;
+  if (n.size() < 4 || !equalNoCase(n.substr(n.size() - 4), ".ini")) profile += ".ini";
+  return profile;
+}
+
+// "/dir/name.ini" -> "/dir/.name.ini.new": next to the file, so that the
+// rename stays within one file system, and hidden.
+std::string temporaryPath(const std::string& path) {
+  const std::string base = path.substr(0, kMaxTemporaryBase);
+  const size_t slash = base.rfind('/');
+  const size_t start = slash == std::string::npos ? 0 : slash + 1;
+  return base.substr(0, start) + "." + base.substr(start) + ".new";
+}
+
+// --- Parsing --------------------------------------------------------------
+
+// Sorts each section's keys; of a key given more than once in a section the
+// last line wins, as the last of repeated sections does.
+void sortKeys(Section& section) {
+  auto& keys = section.keys;
+  std::stable_sort(keys.begin(), keys.end(),
+                   [](const Key& a, const Key& b) { return compareNoCase(a.name, b.name) < 0; });
+  std::vector<Key> unique;
+  unique.reserve(keys.size());
+  for (Key& k : keys) {
+    if (!unique.empty() && equalNoCase(unique.back().name, k.name))
+      unique.back() = std::move(k);
+    else
+      unique.push_back(std::move(k));
+  }
+  keys = std::move(unique);
+}
+
+void parse(FILE* in, std::vector<Section>& sections) {
+  std::string line;
+  size_t preamble = 0;
+  bool sawSection = false;
+  Section* current = nullptr;
+  for (;;) {
+    // A line ends after a line feed or a carriage return; one that reaches
+    // the cap is taken as it stands and its rest read as the next line.
+    line.clear();
+    int c;
+    while (line.size() < kMaxLine && (c = getc_unlocked(in)) != EOF) {
+      line.push_back(static_cast<char>(c));
+      if (c == '\n' || c == '\r') break;
+    }
+    if (line.empty() || line[0] == '\0' || ferror(in)) break;
+    if (!sawSection) {
+      preamble += line.size();
+      if (preamble > kPreambleLimit) break;
+    }
+    // Names and values are C texts; a zero byte ends the line's text.
+    std::string_view text(line.data(), strnlen(line.data(), line.size()));
+    while (!text.empty() && (isBlank(text.back()) || text.back() == '\n' || text.back() == '\r'))
+      text.remove_suffix(1);
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+
+    if (!text.empty() && text.front() == '[') {
+      const size_t close = text.find(']', 1);
+      if (close == std::string_view::npos) continue;
+      const std::string_view name = text.substr(1, close - 1);
+      if (name.empty()) {
+        current = nullptr;
+        continue;
+      }
+      sawSection = true;
+      // Inserting may move other sections, but `current` is replaced here.
+      current = &findOrInsert(sections, name);
+      current->keys.clear();  // a repeated section keeps its last occurrence
+      continue;
+    }
+    if (!current) continue;
+    const size_t eq = text.find('=');
+    if (eq == std::string_view::npos) continue;
+    std::string_view name = text.substr(0, eq);
+    while (!name.empty() && isBlank(name.back())) name.remove_suffix(1);
+    if (name.empty()) continue;
+    // Leading blanks stay in the stored value; reading trims them.
+    current->keys.push_back({std::string(name), std::string(text.substr(eq + 1))});
+  }
+  for (Section& s : sections) sortKeys(s);
+}
+
+// (Re)loads `ctx` from the file at `path`, under a shared lock so that a
+// writer updating the file in place is not read halfway.
+void load(Context& ctx, const std::string& path) {
+  ctx.used = true;
+  ctx.path = path;
+  ctx.sections.clear();
+  ctx.mtime = 0;
+  ctx.size = 0;
+  if (path.empty()) return;
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  FILE* in = fdopen(fd, "r");
+  if (!in) {
+    close(fd);
+    return;
+  }
+  while (flock(fd, LOCK_SH) != 0 && errno == EINTR) {
+  }
+  parse(in, ctx.sections);
+  // The status of what was read, not of whatever the path names by now.
+  struct stat st;
+  if (fstat(fd, &st) == 0) {
+    ctx.mtime = st.st_mtim.tv_sec;
+    ctx.size = static_cast<uint32_t>(st.st_size);
+  }
+  flock(fd, LOCK_UN);
+  fclose(in);
+}
+
+bool isCurrent(const Context& ctx) {
+  struct stat st;
+  if (ctx.path.empty() || stat(ctx.path.c_str(), &st) != 0) return ctx.mtime == 0 && ctx.size == 0;
+  return ctx.mtime == st.st_mtim.tv_sec && ctx.size == static_cast<uint32_t>(st.st_size);
+}
+
+// The cache entry for `path`, parsed again when the file has changed.
+Context& acquire(const std::string& path) {
+  Store& s = store();
+  Context* pick = nullptr;
+  for (Context& c : s.entries) {
+    if (!c.used || equalNoCase(c.path, path)) {
+      pick = &c;
+      break;
+    }
+  }
+  if (!pick) {
+    pick = &s.entries[0];
+    for (Context& c : s.entries)
+      if (c.stamp < pick->stamp) pick = &c;
+  }
+  pick->stamp = ++s.counter;
+  // The slot is chosen ignoring case, but its content is reused only for the
+  // very same path: on this file system "A.ini" and "a.ini" are two files.
+  if (pick->used && pick->path == path && isCurrent(*pick)) return *pick;
+  load(*pick, path);
+  return *pick;
+}
+
+// --- Writing back ---------------------------------------------------------
+
+std::string serialize(const Context& ctx) {
+  std::string out;
+  for (const Section& s : ctx.sections) {
+    out += '[';
+    out += s.name;
+    out += "]\n";
+    for (const Key& k : s.keys) {
+      if (k.name.empty()) continue;
+      out += k.name;
+      out += '=';
+      out += k.value;
+      out += '\n';
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+// Opens the temporary file (creating it with 0666, so that the user's umask
+// decides its permissions) and holds an exclusive lock on it. The lock
+// serialises writers of the same file across processes, so it must be on the
+// file that the name still refers to: when another writer renamed it away or
+// removed it while we waited, start again on a new one. -1 when it cannot be
+// created. Not truncated on opening: a writer that holds the lock may be
+// halfway through it.
+int lockTemporary(const std::string& temp) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) return -1;
+    int locked;
+    while ((locked = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    // Without lock support (some network file systems) go ahead unserialised.
+    if (locked != 0) return fd;
+    struct stat held, named;
+    if (fstat(fd, &held) == 0 && lstat(temp.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+        held.st_ino == named.st_ino)
+      return fd;
+    close(fd);
+  }
+  return -1;
+}
+
+// Writes the whole of `text` into the locked temporary file. The lock stays
+// on `lockFd` while the stream on a duplicate is closed, so that the result
+// of closing can be checked before anything is renamed.
+bool writeTemporary(int lockFd, const std::string& text) {
+  if (ftruncate(lockFd, 0) != 0) return false;
+  const int fd = dup(lockFd);
+  if (fd < 0) return false;
+  FILE* out = fdopen(fd, "w");
+  if (!out) {
+    close(fd);
+    return false;
+  }
+  bool ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+  ok = std::fflush(out) == 0 && ok;
+  ok = std::fclose(out) == 0 && ok;
+  struct stat st;
+  return ok && fstat(lockFd, &st) == 0 && st.st_size == static_cast<off_t>(text.size());
+}
+
+// Writes `ctx` back after `change` was applied to it. While holding the
+// temporary file's lock the file is checked once more: if another process
+// wrote it since it was read, its content is read again and `change` applied
+// to that, so that neither process loses the other's change. The temporary
+// file is renamed over the file while still locked, so that no other writer
+// can empty it in between. Any failure leaves the old file whole and the
+// change in memory only.
+template <class Change>
+void writeBack(Context& ctx, const Change& change) {
+  if (ctx.path.empty()) return;
+  const std::string temp = temporaryPath(ctx.path);
+  const int lockFd = lockTemporary(temp);
+  if (lockFd < 0) return;
+  bool write = true;
+  if (!isCurrent(ctx)) {
+    load(ctx, ctx.path);
+    write = change(ctx);
+  }
+  if (write && writeTemporary(lockFd, serialize(ctx)) && rename(temp.c_str(), ctx.path.c_str()) == 0) {
+    // Renaming keeps the modification time; recorded from the file itself,
+    // as the path may already name a later writer's file.
+    struct stat st;
+    if (fstat(lockFd, &st) == 0) {
+      ctx.mtime = st.st_mtim.tv_sec;
+      ctx.size = static_cast<uint32_t>(st.st_size);
+    }
+  } else {
+    unlink(temp.c_str());
+  }
+  close(lockFd);
+}
+
+// Applies `change` (which says whether it changed anything) to the file's
+// cached content and writes the file back when it did.
+template <class Change>
+void modify(const char* file, const Change& change) {
+  Context& ctx = acquire(resolvePath(file));
+  if (change(ctx)) writeBack(ctx, change);
+}
+
+// --- Output ---------------------------------------------------------------
+
+int copyText(char* out, int size, std::string_view text) {
+  const size_t n = std::min(text.size(), static_cast<size_t>(size - 1));
+  std::memmove(out, text.data(), n);  // the default may point into `out`
+  out[n] = '\0';
+  return static_cast<int>(n);
+}
+
+// A list of zero-terminated entries ended by one more zero byte. An entry
+// that does not fit is cut short and ends the list.
+class ListWriter {
+ public:
+  ListWriter(char* out, int size) : out(out), size(size) {}
+
+  void add(std::string_view a, std::string_view b = {}, std::string_view c = {}) {
+    if (full) return;
+    int room = size - 2 - pos;  // characters, leaving this entry's zero and the final one
+    if (room <= 0) {
+      full = true;
+      return;
+    }
+    for (std::string_view part : {a, b, c}) {
+      const int n = static_cast<int>(std::min(part.size(), static_cast<size_t>(room)));
+      std::memcpy(out + pos, part.data(), n);
+      pos += n;
+      room -= n;
+      if (n < static_cast<int>(part.size())) full = true;
+    }
+    out[pos++] = '\0';
+  }
+  int finish() {
+    out[pos] = '\0';
+    return pos;
+  }
+
+ private:
+  char* out;
+  int size;
+  int pos = 0;
+  bool full = false;
+};
+
+// The value as readers see it: blanks and tabs trimmed, then one pair of
+// enclosing quotes removed.
+std::string_view readableValue(std::string_view value) {
+  value = trimBlanks(value);
+  if (value.size() >= 2 && value.front() == value.back() && (value.front() == '"' || value.front() == '\''))
+    value = value.substr(1, value.size() - 2);
+  return value;
+}
+
+const Key* findKey(Context& ctx, const char* section, const char* key) {
+  Section* s = findNamed(ctx.sections, section);
+  return s ? findNamed(s->keys, key) : nullptr;
+}
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+int GetPrivateProfileString(const char* section, const char* key, const char* defaultValue, char* out, int size,
+                            const char* file) {
+  if (!out || size <= 0) return 0;
+  std::lock_guard<std::recursive_mutex> lock(store().mutex);
+  Context& ctx = acquire(resolvePath(file));
+  if (!section) {
+    ListWriter list(out, size);
+    for (const Section& s : ctx.sections) list.add(s.name);
+    return list.finish();
+  }
+  if (!key) {
+    ListWriter list(out, size);
+    if (const Section* s = findNamed(ctx.sections, section))
+      for (const Key& k : s->keys) list.add(k.name);
+    return list.finish();
+  }
+  const Key* k = findKey(ctx, section, key);
+  return copyText(out, size, k ? readableValue(k->value) : std::string_view(defaultValue ? defaultValue : ""));
+}
+
+bool WritePrivateProfileString(const char* section, const char* key, const char* value, const char* file) {
+  if (!section || (key && !*key)) return false;
+  std::lock_guard<std::recursive_mutex> lock(store().mutex);
+  modify(file, [&](Context& ctx) {
+    auto& sections = ctx.sections;
+    if (!key) {
+      auto it = lowerBound(sections, section);
+      if (it == sections.end() || !equalNoCase(it->name, section)) return false;
+      sections.erase(it);
+      return true;
+    }
+    if (!value) {
+      Section* s = findNamed(sections, section);
+      if (!s) return false;
+      auto it = lowerBound(s->keys, key);
+      if (it == s->keys.end() || !equalNoCase(it->name, key)) return false;
+      s->keys.erase(it);
+      return true;
+    }
+    Key& k = findOrInsert(findOrInsert(sections, section).keys, key);
+    if (k.value == value) return false;
+    k.value = value;
+    return true;
+  });
+  return true;
+}
+
+bool WritePrivateProfileSection(const char* section, const char* entries, const char* file) {
+  if (!section) return false;
+  std::vector<Key> keys;
+  const bool emptyList = !entries || !*entries;
+  for (const char* p = entries; p && *p; p += std::strlen(p) + 1) {
+    const std::string_view entry(p, strnlen(p, kMaxSectionEntry));
+    // From the second character on, so that a key is never empty.
+    const size_t eq = entry.find('=', 1);
+    if (eq == std::string_view::npos) continue;
+    keys.push_back({std::string(entry.substr(0, eq)), std::string(entry.substr(eq + 1))});
+  }
+  std::lock_guard<std::recursive_mutex> lock(store().mutex);
+  modify(file, [&](Context& ctx) {
+    if (emptyList && !findNamed(ctx.sections, section)) return false;
+    Section& s = findOrInsert(ctx.sections, section);
+    s.keys.clear();
+    for (const Key& k : keys) findOrInsert(s.keys, k.name).value = k.value;
+    return true;  // also for an empty list: the section stays, empty
+  });
+  return true;
+}
+
+int GetPrivateProfileSection(const char* section, char* out, int size, const char* file) {
+  if (!out || size <= 0) return 0;
+  std::lock_guard<std::recursive_mutex> lock(store().mutex);
+  Context& ctx = acquire(resolvePath(file));
+  ListWriter list(out, size);
+  if (const Section* s = section ? findNamed(ctx.sections, section) : nullptr)
+    for (const Key& k : s->keys) list.add(k.name, "=", k.value);
+  return list.finish();
+}
+
+int GetPrivateProfileInt(const char* section, const char* key, int defaultValue, const char* file) {
+  char text[512];
+  if (GetPrivateProfileString(section, key, "", text, sizeof text, file) == 0) return defaultValue;
+  const char* p = text;
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+  const bool negative = *p == '-';
+  if (*p == '-' || *p == '+') ++p;
+  long long v = 0;
+  for (; *p >= '0' && *p <= '9'; ++p) v = std::min(v * 10 + (*p - '0'), static_cast<long long>(INT_MAX) + 1);
+  if (negative) v = -v;
+  v = std::clamp(v, static_cast<long long>(INT_MIN), static_cast<long long>(INT_MAX));
+  return v == 0 && text[0] != '0' ? defaultValue : static_cast<int>(v);
+}
+
+bool WritePrivateProfileStruct(const char* section, const char* key, const void* data, int length,
+                               const char* file) {
+  if (!key || !data) return WritePrivateProfileString(section, key, nullptr, file);
+  if (length < 0) return false;
+  static const char kDigits[] = "0123456789ABCDEF";
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  std::string text;
+  text.reserve(2 * (static_cast<size_t>(length) + 1));
+  unsigned sum = 0;
+  for (int i = 0; i <= length; ++i) {
+    const unsigned b = i < length ? bytes[i] : sum & 0xFF;
+    sum += b;
+    text += kDigits[b >> 4];
+    text += kDigits[b & 15];
+  }
+  return WritePrivateProfileString(section, key, text.c_str(), file);
+}
+
+bool GetPrivateProfileStruct(const char* section, const char* key, void* data, int length, const char* file) {
+  if (!section || !key || !data || length < 0) return false;
+  std::lock_guard<std::recursive_mutex> lock(store().mutex);
+  const Key* k = findKey(acquire(resolvePath(file)), section, key);
+  if (!k) return false;
+  const std::string_view text = readableValue(k->value);
+  if (text.size() != 2 * (static_cast<size_t>(length) + 1)) return false;
+  auto* bytes = static_cast<unsigned char*>(data);
+  unsigned sum = 0;
+  for (int i = 0; i <= length; ++i) {
+    const int hi = hexDigit(text[2 * i]), lo = hexDigit(text[2 * i + 1]);
+    if (hi < 0 || lo < 0) return false;
+    const unsigned b = static_cast<unsigned>(hi * 16 + lo);
+    if (i == length) return b == (sum & 0xFF);
+    bytes[i] = static_cast<unsigned char>(b);
+    sum += b;
+  }
+  return false;  // not reached: the loop ends on the checksum
+}
+
+void swellIniResetCacheForTests() {
+  Store& s = store();
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
+  for (Context& c : s.entries) c = Context{};
+  s.counter = 0;
+}

@@ -1,0 +1,123 @@
+// SPDX-License-Identifier: ISC
+// The per-user configuration file: editor scale, program folder, MIDI
+// options and the table of learned controllers, kept through the INI
+// profile store and shared by every instance.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "swell_ini.h"
+#include "synth.h"
+#include "user_folders.h"
+
+namespace {
+
+constexpr const char* kMakerFolder = "MarlpitMusic";
+constexpr const char* kConfigName = "/wobblytone.ini";
+
+bool copyFile(const std::string& from, FILE* to) {
+  FILE* in = std::fopen(from.c_str(), "rb");
+  if (!in) return false;
+  char buffer[8192];
+  bool ok = true;
+  size_t n;
+  while (ok && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0) ok = std::fwrite(buffer, 1, n, to) == n;
+  std::fclose(in);
+  return ok;
+}
+
+
+}  // namespace
+
+void Synth::prepareConfig() {
+  homePath.Set(userFolders::home().c_str());
+  programPath.Set(homePath.Get());
+  WDL_String folder;
+  folder.SetFormatted(1023, "%s/%s", userFolders::music().c_str(), kMakerFolder);
+  // Created with folders 0775 under the user's own file-creation mask: the
+  // mask belongs to the host process and is never changed here.
+  if (!userFolders::exists(folder.Get())) userFolders::makeFolders(folder.Get());
+  iniPath.Set(folder.Get());
+  iniPath.Append(kConfigName);
+
+  if (userFolders::exists(iniPath.Get())) {
+    loadConfig();
+    return;
+  }
+  FILE* file = std::fopen(iniPath.Get(), "wb");
+  if (!file) return;  // no configuration: the defaults stay, later writes fail quietly
+  WDL_String older;
+  older.SetFormatted(1023, "%s/Library/Application Support/%s", homePath.Get(), kMakerFolder);
+  older.Append(kConfigName);
+  copyFile(older.Get(), file);
+  std::fclose(file);
+  loadConfig();
+}
+
+bool Synth::loadConfig() {
+  std::vector<char> text(1024);
+  GetPrivateProfileString("Editor", "Scale", "", text.data(), static_cast<int>(text.size()), iniPath.Get());
+  if (text[0]) {
+    const float scale = static_cast<float>(std::atof(text.data()));
+    if (scale > 0) {
+      windowScale = scale;
+      if (isEditorOpen()) resizeUI(scale);
+    }
+  }
+  // Folder paths are read whole (a longer limit than the scale's would cut
+  // most real paths).
+  std::vector<char> path(4096);
+  GetPrivateProfileString("Global", "Path to Program Files", "", path.data(), static_cast<int>(path.size()),
+                          iniPath.Get());
+  if (path[0]) programPath.Set(path.data());
+
+  auto readOption = [&](const char* key, bool& option) {
+    GetPrivateProfileString("MIDI Global", key, option ? "true" : "false", text.data(),
+                            static_cast<int>(text.size()), iniPath.Get());
+    if (text[0]) option = std::strcmp(text.data(), "true") == 0;
+  };
+  readOption("MIDI Thru", midiThru);
+  readOption("Ignore Program Change", ignoreProgramChange);
+
+  char key[16], value[64];
+  for (int cc = 0; cc < kNumControllers; ++cc) {
+    std::snprintf(key, sizeof key, "CC%i", cc);
+    GetPrivateProfileString("MIDI Control", key, "-1", value, sizeof value, iniPath.Get());
+    if (!value[0]) continue;
+    // The leading decimal integer; a text that gives 0 without starting
+    // with '0' is no number and leaves the controller unbound.
+    const long v = std::strtol(value, nullptr, 10);
+    const bool number = v != 0 || value[0] == '0';
+    ccMap[cc] = number && v >= -2147483647L && v <= 2147483647L ? static_cast<int>(v) : -1;
+  }
+  return true;
+}
+
+bool Synth::saveConfig(int what) {
+  char text[64];
+  if (what < 0 || what == 1) {
+    std::snprintf(text, sizeof text, "%f", windowScale);
+    WritePrivateProfileString("Editor", "Scale", text, iniPath.Get());
+  }
+  if (what < 0 || what == 14) WritePrivateProfileString("MIDI Global", "MIDI Thru", midiThru ? "true" : "false", iniPath.Get());
+  if (what < 0 || what == 15)
+    WritePrivateProfileString("MIDI Global", "Ignore Program Change", ignoreProgramChange ? "true" : "false",
+                              iniPath.Get());
+  if (what < 0) {
+    WritePrivateProfileSection("MIDI Control", "\0", iniPath.Get());
+    char key[16];
+    for (int cc = 0; cc < kNumControllers; ++cc) {
+      if (ccMap[cc] < 0) continue;
+      std::snprintf(key, sizeof key, "CC%i", cc);
+      std::snprintf(text, sizeof text, "%i", ccMap[cc]);
+      WritePrivateProfileString("MIDI Control", key, text, iniPath.Get());
+    }
+  }
+  return true;
+}
+
+void Synth::storeProgramPath(WDL_String* path) {
+  if (path) programPath.Set(path->Get());
+  WritePrivateProfileString("Global", "Path to Program Files", programPath.Get(), iniPath.Get());
+}
