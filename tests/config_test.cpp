@@ -1,0 +1,172 @@
+// SPDX-License-Identifier: ISC
+// The per-user configuration file and MIDI learn, each test in a home
+// folder of its own.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "engine_harness.h"
+
+using testutil::Engine;
+using testutil::midiAt;
+
+namespace {
+
+class Configuration : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    oldHome = std::getenv("HOME");
+    oldConfig = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
+    char pattern[] = "/tmp/wobblytone-config-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    home = pattern;
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+  }
+  void TearDown() override {
+    setenv("HOME", oldHome.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", oldConfig.c_str(), 1);
+    std::filesystem::remove_all(home);
+  }
+  std::string configFile() const { return home + "/Music/MarlpitMusic/wobblytone.ini"; }
+  void writeConfig(const std::string& text, const std::string& path = "") {
+    const std::string file = path.empty() ? configFile() : path;
+    std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+    std::ofstream(file) << text;
+  }
+  std::string readConfig() const {
+    std::ifstream in(configFile());
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+  std::string home, oldHome, oldConfig;
+};
+
+}  // namespace
+
+TEST_F(Configuration, FirstStartCreatesAnEmptyFileAndKeepsTheDefaults) {
+  const mode_t mask = umask(022);
+  umask(mask);
+  Engine e;
+  EXPECT_TRUE(std::filesystem::exists(configFile()));
+  EXPECT_EQ(std::filesystem::file_size(configFile()), 0u);
+  EXPECT_STREQ(e.w().iniPath.Get(), configFile().c_str());
+  EXPECT_EQ(e.w().windowScale, 0.5f);
+  EXPECT_STREQ(e.w().programPath.Get(), home.c_str());
+  EXPECT_FALSE(e.w().midiThru);
+  EXPECT_FALSE(e.w().ignoreProgramChange);
+  for (int cc : e.w().ccMap) EXPECT_EQ(cc, -1);
+  const mode_t after = umask(022);
+  umask(after);
+  EXPECT_EQ(after, mask);  // the host's file-creation mask is left alone
+}
+
+TEST_F(Configuration, TheMusicFolderOfTheUserDirsFileIsUsed) {
+  writeConfig("XDG_MUSIC_DIR=\"$HOME/Songs\"\n", home + "/.config/user-dirs.dirs");
+  Engine e;
+  EXPECT_STREQ(e.w().iniPath.Get(), (home + "/Songs/MarlpitMusic/wobblytone.ini").c_str());
+}
+
+TEST_F(Configuration, AFileAtTheOlderLocationIsCopiedAndApplied) {
+  const std::string older = home + "/Library/Application Support/MarlpitMusic/wobblytone.ini";
+  writeConfig("[Editor]\nScale=1.000000\n\n[MIDI Control]\nCC7=12\n\n", older);
+  Engine e;
+  EXPECT_EQ(e.w().windowScale, 1.0f);
+  EXPECT_EQ(e.w().ccMap[7], kModMix);
+  EXPECT_EQ(readConfig(), "[Editor]\nScale=1.000000\n\n[MIDI Control]\nCC7=12\n\n");
+}
+
+TEST_F(Configuration, MalformedValuesFallBackAsTheyShould) {
+  writeConfig(
+      "[Editor]\nScale=abc\n[MIDI Global]\nMIDI Thru=True\nIgnore Program Change=true\n"
+      "[MIDI Control]\nCC7=x\nCC8=0\nCC9=99\nCC10=  12 \nCC11=\n");
+  Engine e;
+  EXPECT_EQ(e.w().windowScale, 0.5f);
+  EXPECT_FALSE(e.w().midiThru);
+  EXPECT_TRUE(e.w().ignoreProgramChange);
+  EXPECT_EQ(e.w().ccMap[7], -1);
+  EXPECT_EQ(e.w().ccMap[8], kPower);
+  EXPECT_EQ(e.w().ccMap[9], 99);
+  EXPECT_EQ(e.w().ccMap[10], 12);
+  // A binding outside the parameters never acts, and is saved back unchanged.
+  e.render(100, {midiAt(0, IMidiMsg::controlChange(0, 9, 127))});
+  e.w().saveConfig(-1);
+  EXPECT_NE(readConfig().find("CC9=99\n"), std::string::npos);
+
+  writeConfig("[Editor]\nScale=-1\n");
+  Engine negative;
+  EXPECT_EQ(negative.w().windowScale, 0.5f);
+}
+
+TEST_F(Configuration, SavingWritesOnlyWhatWasAskedFor) {
+  Engine e;
+  e.w().windowScale = 0.70710677f;
+  e.w().midiThru = true;
+  e.w().saveConfig(1);
+  EXPECT_EQ(readConfig(), "[Editor]\nScale=0.707107\n\n");
+  e.w().saveConfig(14);
+  EXPECT_NE(readConfig().find("MIDI Thru=true"), std::string::npos);
+  EXPECT_EQ(readConfig().find("Ignore Program Change"), std::string::npos);
+}
+
+TEST_F(Configuration, SavingWithoutBindingsEmptiesTheControllerSection) {
+  writeConfig("[MIDI Control]\nCC3=5\n");
+  Engine e;
+  EXPECT_EQ(e.w().ccMap[3], 5);
+  e.w().ccMap[3] = -1;
+  e.w().saveConfig(-1);
+  EXPECT_NE(readConfig().find("[MIDI Control]\n\n"), std::string::npos);
+  EXPECT_EQ(readConfig().find("CC3"), std::string::npos);
+}
+
+TEST_F(Configuration, ALongProgramFolderSurvivesAReload) {
+  Engine e;
+  WDL_String folder((home + "/a/very/long/folder/name/for/programs/that/goes/on/and/on/beyond/sixty-three").c_str());
+  ASSERT_GT(folder.GetLength(), 63);
+  e.w().storeProgramPath(&folder);
+  Engine again;
+  EXPECT_STREQ(again.w().programPath.Get(), folder.Get());
+}
+
+TEST_F(Configuration, LearnBindsMovesAndIsSavedOnlyOnRequest) {
+  Engine e;
+  e.w().doMidiLearn(true);
+  e.set(kCutoff, 0.4);
+  e.render(100, {midiAt(e.now, IMidiMsg::controlChange(0, 74, 64))});
+  EXPECT_EQ(e.w().ccMap[74], kCutoff);
+  EXPECT_FALSE(e.w().midiLearnActive);
+  EXPECT_EQ(e.value(kCutoff), 0.4);  // the learning controller changed nothing
+  // The controller first, then the knob: the binding moves to 75.
+  e.w().doMidiLearn(true);
+  e.render(100, {midiAt(e.now, IMidiMsg::controlChange(0, 75, 1))});
+  e.set(kCutoff, 0.5);
+  EXPECT_EQ(e.w().ccMap[74], -1);
+  EXPECT_EQ(e.w().ccMap[75], kCutoff);
+  EXPECT_EQ(readConfig(), "");  // learning writes nothing
+  e.w().saveConfig(-1);
+  EXPECT_NE(readConfig().find("CC75=37\n"), std::string::npos);
+  // Switching the learn switch off cancels a waiting learn.
+  e.w().doMidiLearn(true);
+  e.w().doMidiLearn(false);
+  e.set(kEmphasis, 0.5);
+  EXPECT_EQ(e.w().ccMap[75], kCutoff);
+}
+
+TEST_F(Configuration, UnlearnRemovesEveryControllerOfAParameter) {
+  writeConfig("[MIDI Control]\nCC74=37\nCC75=37\nCC76=38\n");
+  Engine e;
+  e.w().doMidiUnlearn(true);
+  e.set(kCutoff, 0.2);
+  EXPECT_EQ(e.w().ccMap[74], -1);
+  EXPECT_EQ(e.w().ccMap[75], -1);
+  EXPECT_EQ(e.w().ccMap[76], kEmphasis);
+  EXPECT_FALSE(e.w().midiLearnActive);
+  e.w().doMidiUnlearn(true);
+  e.render(100, {midiAt(e.now, IMidiMsg::controlChange(0, 76, 0))});
+  EXPECT_EQ(e.w().ccMap[76], -1);
+}
