@@ -22,13 +22,22 @@ if [ "${WOBBLYTONE_SKIP_SANITIZERS:-0}" != "1" ]; then
     ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
 fi
 
-fuzz_seconds=${WOBBLYTONE_FUZZ_SECONDS:-20}
+fuzz_seconds=${WOBBLYTONE_FUZZ_SECONDS:-30}
 if [ "$fuzz_seconds" != "0" ]; then
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DWOBBLYTONE_FUZZ=ON -DWOBBLYTONE_TESTS=OFF -DWOBBLYTONE_BENCH=OFF
-  cmake --build build-fuzz --target midi_file_fuzz -j "$jobs"
-  scratch=$(mktemp -d)
-  ./build-fuzz/fuzz/midi_file_fuzz -max_total_time="$fuzz_seconds" -print_final_stats=1 \
-    "$scratch" fuzz/corpus/midi 2>&1 | tail -n 3
-  rm -rf "$scratch"
+  # target:seed folder; new finds go to a scratch folder, the seeds stay as they are.
+  targets="midi_file_fuzz:midi version_reply_fuzz:version state_fuzz:state ini_fuzz:ini"
+  for entry in $targets; do
+    cmake --build build-fuzz --target "${entry%%:*}" -j "$jobs"
+  done
+  for entry in $targets; do
+    scratch=$(mktemp -d)
+    echo "fuzzing ${entry%%:*} for $fuzz_seconds s"
+    ./build-fuzz/fuzz/"${entry%%:*}" -max_total_time="$fuzz_seconds" -print_final_stats=1 \
+      "$scratch" "tests/corpus/${entry#*:}" 2>&1 | grep -E "stat::number_of_executed_units|ERROR|SUMMARY" || true
+    status=${PIPESTATUS[0]}
+    rm -rf "$scratch"
+    [ "$status" = "0" ] || { echo "fuzzing ${entry%%:*} found a fault"; exit 1; }
+  done
 fi

@@ -485,9 +485,14 @@ bool WritePrivateProfileString(const char* section, const char* key, const char*
       s->keys.erase(it);
       return true;
     }
-    Key& k = findOrInsert(findOrInsert(sections, section).keys, key);
-    if (k.value == value) return false;
-    k.value = value;
+    auto& keys = findOrInsert(sections, section).keys;
+    auto it = lowerBound(keys, key);
+    if (it == keys.end() || !equalNoCase(it->name, key)) {
+      keys.insert(it, Key{key, value});
+      return true;
+    }
+    if (it->value == value) return false;
+    it->value = value;
     return true;
   });
   return true;
