@@ -468,13 +468,13 @@ TEST_F(IniWrite, NamesAndValuesOfAnyLengthRoundTrip) {
 }
 
 TEST_F(IniWrite, NeverChangesTheFileCreationMask) {
-  const mode_t saved = umask(027);
+  const mode_t saved = umask(007);
   EXPECT_TRUE(writeKey("A", "k", "v", path));
   EXPECT_TRUE(WritePrivateProfileSection("B", "x=1\0", path.c_str()));
   const mode_t during = umask(saved);
-  EXPECT_EQ(during, 027);
+  EXPECT_EQ(during, 007);
   // The file is created for anyone, then narrowed by the user's own mask.
-  EXPECT_EQ(statOf(path).st_mode & 0777, 0640u);
+  EXPECT_EQ(statOf(path).st_mode & 0777, 0660u);
 }
 
 // --- Failed write-backs -----------------------------------------------------

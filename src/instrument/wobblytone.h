@@ -61,15 +61,23 @@ class Wobblytone : public Synth {
     ClipRun(const Wobblytone& owner, Properties::EWaves wave, double speed)
         : samples(owner.waveSamples[wave]), length(kWaveFiles[wave].wavelen), position(owner.wavePos[wave]),
           step(speed * owner.waveRate) {}
-    double looped() {
+    // The next sample: a looping read restarts at the end, a one-shot read
+    // stays silent there.
+    double next(bool loop) {
       double p = position;
-      if (!(p >= 0)) p = 0;
-      if (p >= length) p = 0;
+      if (!(p >= 0)) p = 0;  // also a not-a-number position
+      if (p >= length) {
+        if (!loop) return 0;
+        p = 0;
+      }
       p += step;
       position = p;
+      // One call may step past the end (a high Osc-2 pitch reads the pulse
+      // clip fast): read the last sample then; the next call restarts or stops.
       const int32_t i = p < length ? static_cast<int32_t>(p) : length - 1;
       return samples[i] * 0.007;
     }
+    double looped() { return next(true); }
     void storeInto(Wobblytone& owner, Properties::EWaves wave) const { owner.wavePos[wave] = position; }
     const int8_t* samples;
     int32_t length;
@@ -78,19 +86,10 @@ class Wobblytone : public Synth {
 
   // Advances clip w by one output sample at `speed` and returns its value.
   double processWave(Properties::EWaves w, bool loop, double speed) {
-    const int32_t len = kWaveFiles[w].wavelen;
-    double p = wavePos[w];
-    if (!(p >= 0)) p = 0;  // also a not-a-number position
-    if (p >= len) {
-      if (!loop) return 0;
-      p = 0;
-    }
-    p += speed * waveRate;
-    wavePos[w] = p;
-    // One call may step past the end (a high Osc-2 pitch reads the pulse clip
-    // fast): read the last sample then; the next call restarts or stops.
-    const int32_t i = p < len ? static_cast<int32_t>(p) : len - 1;
-    return waveSamples[w][i] * 0.007;
+    ClipRun clip(*this, w, speed);
+    const double sample = clip.next(loop);
+    clip.storeInto(*this, w);
+    return sample;
   }
   void startWave(Properties::EWaves w, bool random);
 

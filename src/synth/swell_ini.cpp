@@ -296,80 +296,83 @@ std::string serialize(const Context& ctx) {
   return out;
 }
 
-// Opens the temporary file (creating it with 0666, so that the user's umask
-// decides its permissions) and holds an exclusive lock on it. The lock
-// serialises writers of the same file across processes, so it must be on the
-// file that the name still refers to: when another writer renamed it away or
-// removed it while we waited, start again on a new one. -1 when it cannot be
-// created. Not truncated on opening: a writer that holds the lock may be
-// halfway through it.
-int lockTemporary(const std::string& temp) {
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0) return -1;
-    int locked;
-    while ((locked = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+// Writers of one file in different processes take turns through an
+// exclusive lock on its folder, held from the last look at the file to the
+// rename. The folder, unlike the file or the temporary file, stays the same
+// object while writers replace what is in it, so a waiting writer never ends
+// up holding a lock on a file that another has renamed. Where the folder
+// cannot be locked, writing goes ahead without taking turns.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& folder) : fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (fd < 0) return;
+    while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
     }
-    // Without lock support (some network file systems) go ahead unserialised.
-    if (locked != 0) return fd;
-    struct stat held, named;
-    if (fstat(fd, &held) == 0 && lstat(temp.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
-        held.st_ino == named.st_ino)
-      return fd;
-    close(fd);
   }
-  return -1;
+  ~FolderLock() {
+    if (fd >= 0) close(fd);
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  int fd;
+};
+
+std::string folderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Writes the whole of `text` into the locked temporary file. The lock stays
-// on `lockFd` while the stream on a duplicate is closed, so that the result
-// of closing can be checked before anything is renamed.
-bool writeTemporary(int lockFd, const std::string& text) {
-  if (ftruncate(lockFd, 0) != 0) return false;
-  const int fd = dup(lockFd);
+// Writes the whole of `text` to the temporary file, created with 0666 so
+// that the user's own umask decides its permissions, and returns its status
+// in `written`. On any failure the temporary file is removed and false
+// returned, so that a short file is never renamed over the real one.
+bool writeTemporary(const std::string& temp, const std::string& text, struct stat& written) {
+  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
   if (fd < 0) return false;
   FILE* out = fdopen(fd, "w");
   if (!out) {
     close(fd);
+    unlink(temp.c_str());
     return false;
+  }
+  while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
   }
   bool ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
   ok = std::fflush(out) == 0 && ok;
+  flock(fd, LOCK_UN);
   ok = std::fclose(out) == 0 && ok;
-  struct stat st;
-  return ok && fstat(lockFd, &st) == 0 && st.st_size == static_cast<off_t>(text.size());
+  // Only we write it (the folder is locked); its status after closing is
+  // that of the file once it is renamed.
+  ok = ok && stat(temp.c_str(), &written) == 0 && written.st_size == static_cast<off_t>(text.size());
+  if (!ok) unlink(temp.c_str());
+  return ok;
 }
 
-// Writes `ctx` back after `change` was applied to it. While holding the
-// temporary file's lock the file is checked once more: if another process
-// wrote it since it was read, its content is read again and `change` applied
-// to that, so that neither process loses the other's change. The temporary
-// file is renamed over the file while still locked, so that no other writer
-// can empty it in between. Any failure leaves the old file whole and the
-// change in memory only.
+// Writes `ctx` back after `change` was applied to it. With the folder
+// locked the file is looked at once more: if another process wrote it since
+// it was read here, it is read again and `change` applied to what it holds
+// now, so that neither process loses the other's change. Any failure leaves
+// the old file whole and the change in memory only.
 template <class Change>
 void writeBack(Context& ctx, const Change& change) {
   if (ctx.path.empty()) return;
   const std::string temp = temporaryPath(ctx.path);
-  const int lockFd = lockTemporary(temp);
-  if (lockFd < 0) return;
-  bool write = true;
+  const FolderLock turn(folderOf(temp));
   if (!isCurrent(ctx)) {
     load(ctx, ctx.path);
-    write = change(ctx);
+    if (!change(ctx)) return;
   }
-  if (write && writeTemporary(lockFd, serialize(ctx)) && rename(temp.c_str(), ctx.path.c_str()) == 0) {
-    // Renaming keeps the modification time; recorded from the file itself,
-    // as the path may already name a later writer's file.
-    struct stat st;
-    if (fstat(lockFd, &st) == 0) {
-      ctx.mtime = st.st_mtim.tv_sec;
-      ctx.size = static_cast<uint32_t>(st.st_size);
-    }
-  } else {
+  struct stat written;
+  if (!writeTemporary(temp, serialize(ctx), written)) return;
+  if (rename(temp.c_str(), ctx.path.c_str()) != 0) {
     unlink(temp.c_str());
+    return;
   }
-  close(lockFd);
+  // Renaming keeps the modification time: the next read need not parse.
+  ctx.mtime = written.st_mtim.tv_sec;
+  ctx.size = static_cast<uint32_t>(written.st_size);
 }
 
 // Applies `change` (which says whether it changed anything) to the file's
@@ -384,7 +387,7 @@ void modify(const char* file, const Change& change) {
 
 int copyText(char* out, int size, std::string_view text) {
   const size_t n = std::min(text.size(), static_cast<size_t>(size - 1));
-  std::memmove(out, text.data(), n);  // the default may point into `out`
+  if (n > 0) std::memmove(out, text.data(), n);  // the default may point into `out`
   out[n] = '\0';
   return static_cast<int>(n);
 }
@@ -404,7 +407,7 @@ class ListWriter {
     }
     for (std::string_view part : {a, b, c}) {
       const int n = static_cast<int>(std::min(part.size(), static_cast<size_t>(room)));
-      std::memcpy(out + pos, part.data(), n);
+      if (n > 0) std::memcpy(out + pos, part.data(), n);
       pos += n;
       room -= n;
       if (n < static_cast<int>(part.size())) full = true;
