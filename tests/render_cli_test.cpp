@@ -155,6 +155,22 @@ TEST_F(RenderCli, SetsParametersByNameNumberAndListText) {
   EXPECT_FALSE(readWav(dir + "/square.wav", rate).empty());
 }
 
+TEST_F(RenderCli, ProgramFilesGoInAndComeOut) {
+  const std::string saved = dir + "/saved.fxp", again = dir + "/again.fxp";
+  Result r = run({"-o", dir + "/a.wav", "--seed", "3", "-s", "Cutoff=0.3", "--save-program", saved});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(std::filesystem::file_size(saved), 506u);
+  // Loaded into another render and saved again: the same program, broken
+  // controls included, although that render draws its own.
+  r = run({"-o", dir + "/b.wav", "--seed", "4", "-p", saved, "--save-program", again});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(slurp(saved) == slurp(again));
+  write(dir + "/junk.fxp", {'C', 'c', 'n', 'K', 1, 2, 3});
+  r = run({"-p", dir + "/junk.fxp", "-o", dir + "/c.wav"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("junk.fxp"), std::string::npos);
+}
+
 TEST_F(RenderCli, BadInputGetsAClearMessageAndStatusTwo) {
   write(dir + "/garbled.mid", {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 9});
   const struct {
