@@ -3,8 +3,8 @@
 // its own: parsing, the read and write calls, the file as written back, the
 // cache's view of files changed behind its back, failed write-backs, and
 // writers in several threads and processes.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -132,7 +132,6 @@ class IniRead : public IniFolder {};
 class IniWrite : public IniFolder {};
 class IniWriteFailure : public IniFolder {};
 class IniCache : public IniFolder {};
-class IniFileNames : public IniFolder {};
 class IniConcurrency : public IniFolder {};
 
 // --- Parsing ----------------------------------------------------------------
@@ -627,10 +626,11 @@ TEST_F(IniCache, KeepsThe32MostRecentlyUsedFiles) {
 
 // --- File names ---------------------------------------------------------------
 
-class IniFileNamesEnvironment : public IniFileNames {
+// Saves and restores what the default profile is made from.
+class IniFileNames : public IniFolder {
  protected:
   void SetUp() override {
-    IniFileNames::SetUp();
+    IniFolder::SetUp();
     const char* home = std::getenv("HOME");
     hadHome = home != nullptr;
     if (home) savedHome = home;
@@ -641,14 +641,14 @@ class IniFileNamesEnvironment : public IniFileNames {
       setenv("HOME", savedHome.c_str(), 1);
     else
       unsetenv("HOME");
-    IniFileNames::TearDown();
+    IniFolder::TearDown();
   }
 
   bool hadHome = false;
   std::string savedHome;
 };
 
-TEST_F(IniFileNamesEnvironment, ANameWithoutSlashIsNextToTheSetDefaultProfile) {
+TEST_F(IniFileNames, ANameWithoutSlashIsNextToTheSetDefaultProfile) {
   const std::string profile = dir + "/prof.ini";
   g_swell_defini = profile.c_str();
   EXPECT_TRUE(WritePrivateProfileString("A", "k", "foo", "foo"));
@@ -671,7 +671,7 @@ TEST_F(IniFileNamesEnvironment, ANameWithoutSlashIsNextToTheSetDefaultProfile) {
   EXPECT_EQ(folderContent(dir + "/x.d"), Names{"prof_foo.ini"});
 }
 
-TEST_F(IniFileNamesEnvironment, WithoutADefaultProfileTheHomeFolderIsUsed) {
+TEST_F(IniFileNames, WithoutADefaultProfileTheHomeFolderIsUsed) {
   g_swell_defini = nullptr;
   setenv("HOME", dir.c_str(), 1);
   EXPECT_TRUE(WritePrivateProfileString("A", "k", "foo", "foo"));

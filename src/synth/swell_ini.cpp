@@ -80,9 +80,7 @@ int compareNoCase(std::string_view a, std::string_view b) {
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
-bool equalNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && compareNoCase(a, b) == 0;
-}
+bool equalNoCase(std::string_view a, std::string_view b) { return a.size() == b.size() && compareNoCase(a, b) == 0; }
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -188,8 +186,7 @@ void parse(FILE* in, std::vector<Section>& sections) {
     }
     // Names and values are C texts; a zero byte ends the line's text.
     std::string_view text(line.data(), strnlen(line.data(), line.size()));
-    while (!text.empty() && (isBlank(text.back()) || text.back() == '\n' || text.back() == '\r'))
-      text.remove_suffix(1);
+    while (!text.empty() && (isBlank(text.back()) || text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
     while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
 
     if (!text.empty() && text.front() == '[') {
@@ -361,7 +358,8 @@ void writeBack(Context& ctx, const Change& change) {
   const std::string temp = temporaryPath(ctx.path);
   const FolderLock turn(folderOf(temp));
   if (!isCurrent(ctx)) {
-    load(ctx, ctx.path);
+    const std::string path = ctx.path;
+    load(ctx, path);
     if (!change(ctx)) return;
   }
   struct stat written;
@@ -547,8 +545,7 @@ int GetPrivateProfileInt(const char* section, const char* key, int defaultValue,
   return v == 0 && text[0] != '0' ? defaultValue : static_cast<int>(v);
 }
 
-bool WritePrivateProfileStruct(const char* section, const char* key, const void* data, int length,
-                               const char* file) {
+bool WritePrivateProfileStruct(const char* section, const char* key, const void* data, int length, const char* file) {
   if (!key || !data) return WritePrivateProfileString(section, key, nullptr, file);
   if (length < 0) return false;
   static const char kDigits[] = "0123456789ABCDEF";

@@ -64,8 +64,7 @@ int GetPrivateProfileInt(const char* section, const char* key, int defaultValue,
 // pair of their sum modulo 256 (the bytes of "abc" give "61626326"). A null
 // `key` or `data` acts as WritePrivateProfileString with no value. A negative
 // length returns false and changes nothing.
-bool WritePrivateProfileStruct(const char* section, const char* key, const void* data, int length,
-                               const char* file);
+bool WritePrivateProfileStruct(const char* section, const char* key, const void* data, int length, const char* file);
 
 // Decodes what WritePrivateProfileStruct stored into `length` bytes of
 // `data` (hexadecimal digits in either case). False when the text is not

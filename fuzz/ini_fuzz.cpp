@@ -1,0 +1,170 @@
+// SPDX-License-Identifier: ISC
+// libFuzzer target for the INI profile store: any file must read as sorted,
+// unrepeated names and values that fit the caller's buffers, and must read
+// the same after the store has written it out again. The input goes to one
+// file in a scratch folder, reused for every run; the cache is emptied
+// before each, so that every input is parsed.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "synth/swell_ini.h"
+
+namespace {
+
+void check(bool ok) {
+  if (!ok) std::abort();
+}
+
+struct Scratch {
+  std::string dir, path;
+  Scratch() {
+    char pattern[] = "/tmp/wobblytone-ini-fuzz-XXXXXX";
+    check(mkdtemp(pattern) != nullptr);
+    dir = pattern;
+    path = dir + "/fuzz.ini";
+  }
+  ~Scratch() {
+    unlink(path.c_str());
+    unlink((dir + "/.fuzz.ini.new").c_str());
+    rmdir(dir.c_str());
+  }
+};
+
+const Scratch& scratch() {
+  static const Scratch s;
+  return s;
+}
+
+int lower(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return u >= 'A' && u <= 'Z' ? u + 32 : u;
+}
+
+bool lessNoCase(std::string_view a, std::string_view b) {
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+    if (lower(a[i]) != lower(b[i])) return lower(a[i]) < lower(b[i]);
+  return a.size() < b.size();
+}
+
+// Splits a list of zero-terminated texts, checking that it ends inside the
+// `used` + 1 bytes the call said it wrote.
+std::vector<std::string> splitList(const std::vector<char>& buffer, int used) {
+  check(used >= 0 && static_cast<size_t>(used) < buffer.size() && buffer[used] == '\0');
+  check(used == 0 || buffer[used - 1] == '\0');
+  std::vector<std::string> items;
+  for (int i = 0; i < used;) {
+    items.emplace_back(buffer.data() + i);
+    check(!items.back().empty());
+    i += static_cast<int>(items.back().size()) + 1;
+  }
+  return items;
+}
+
+void checkSortedNames(const std::vector<std::string>& names) {
+  for (size_t i = 0; i < names.size(); ++i) {
+    check(!names[i].empty());
+    if (i > 0) check(lessNoCase(names[i - 1], names[i]));
+  }
+}
+
+// What a reader is given for a stored value.
+std::string readable(std::string_view v) {
+  while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
+  while (!v.empty() && (v.back() == ' ' || v.back() == '\t')) v.remove_suffix(1);
+  if (v.size() >= 2 && v.front() == v.back() && (v.front() == '"' || v.front() == '\'')) v = v.substr(1, v.size() - 2);
+  return std::string(v);
+}
+
+struct Section {
+  std::string name;
+  std::vector<std::string> entries;  // "key=value", values as stored
+  bool operator==(const Section&) const = default;
+};
+
+// Everything the store reads from `path`, checked on the way.
+std::vector<Section> readAll(const std::string& path, size_t capacity) {
+  const char* file = path.c_str();
+  std::vector<char> buffer(capacity);
+  const int size = static_cast<int>(capacity);
+  const int used = GetPrivateProfileString(nullptr, nullptr, nullptr, buffer.data(), size, file);
+  check(used < size - 2);  // the buffer is large enough for the whole list
+  std::vector<Section> sections;
+  for (const std::string& name : splitList(buffer, used)) sections.push_back({name, {}});
+  std::vector<std::string> names;
+  for (const Section& s : sections) names.push_back(s.name);
+  checkSortedNames(names);
+
+  for (Section& s : sections) {
+    const char* section = s.name.c_str();
+    const std::vector<std::string> keys =
+        splitList(buffer, GetPrivateProfileString(section, nullptr, nullptr, buffer.data(), size, file));
+    checkSortedNames(keys);
+    const int entriesUsed = GetPrivateProfileSection(section, buffer.data(), size, file);
+    check(entriesUsed < size - 2);
+    s.entries = splitList(buffer, entriesUsed);
+    check(s.entries.size() == keys.size());
+    for (size_t i = 0; i < keys.size(); ++i) {
+      const std::string& key = keys[i];
+      check(key.find('=') == std::string::npos);
+      check(s.entries[i].compare(0, key.size() + 1, key + "=") == 0);
+      const std::string expected = readable(std::string_view(s.entries[i]).substr(key.size() + 1));
+
+      const int n = GetPrivateProfileString(section, key.c_str(), "?", buffer.data(), size, file);
+      check(n == static_cast<int>(std::strlen(buffer.data())) && buffer.data() == expected);
+      char small[3];
+      const int m = GetPrivateProfileString(section, key.c_str(), "?", small, sizeof small, file);
+      check(m == static_cast<int>(std::min<size_t>(expected.size(), 2)) && expected.compare(0, m, small) == 0);
+
+      GetPrivateProfileInt(section, key.c_str(), -1, file);
+      if (expected.size() >= 2) {
+        std::vector<unsigned char> bytes(expected.size() / 2);
+        GetPrivateProfileStruct(section, key.c_str(), bytes.data(), static_cast<int>(bytes.size()) - 1, file);
+      }
+    }
+  }
+  return sections;
+}
+
+void writeInput(const std::string& path, const uint8_t* data, size_t size) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  check(fd >= 0);
+  for (size_t done = 0; done < size;) {
+    const ssize_t n = write(fd, data + done, size - done);
+    check(n > 0);
+    done += static_cast<size_t>(n);
+  }
+  check(close(fd) == 0);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string& path = scratch().path;
+  writeInput(path, data, size);
+  swellIniResetCacheForTests();
+  const size_t capacity = size + 16;
+  const std::vector<Section> before = readAll(path, capacity);
+  if (before.empty()) return 0;
+
+  // Rewrite the file by giving the first section its own entries again; the
+  // file written must read exactly as the input did.
+  std::string list;
+  for (const std::string& e : before[0].entries) {
+    if (e.size() > 8191) return 0;  // longer entries are cut on writing
+    list += e;
+    list += '\0';
+  }
+  list += '\0';
+  check(WritePrivateProfileSection(before[0].name.c_str(), list.c_str(), path.c_str()));
+  swellIniResetCacheForTests();
+  check(readAll(path, capacity) == before);
+  return 0;
+}
