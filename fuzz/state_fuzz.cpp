@@ -52,6 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   double left[64], right[64];
   const IMidiMsg note = IMidiMsg::noteOn(0, 60, 100);
   host->process(&note, 1, left, right, 64);
-  for (double v : left) check(std::isfinite(v) && std::fabs(v) <= 1);
+  // The soft clipper's rational curve can round to one ulp above 1 near +-3.
+  for (double v : left) check(std::isfinite(v) && std::fabs(v) <= 1 + 1e-12);
   return 0;
 }
