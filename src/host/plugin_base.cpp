@@ -34,6 +34,15 @@ void IPluginBase::OnParamChangeFromHost(int paramIdx, double normalizedValue) {
   OnParamChange(paramIdx, kHost, -1);
 }
 
+void IPluginBase::OnPlainParamChangeFromHost(int paramIdx, double plainValue) {
+  IParam* param = GetParam(paramIdx);
+  if (!param) return;
+  const double before = param->Value();
+  param->Set(plainValue);
+  if (param->Value() == before) return;
+  OnParamChange(paramIdx, kHost, -1);
+}
+
 void IPluginBase::SendParameterValueFromUI(int paramIdx, double normalizedValue) {
   storeAndNotify(paramIdx, normalizedValue, kUI);
 }

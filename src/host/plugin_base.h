@@ -118,6 +118,8 @@ class IPluginBase {
   // A change the host itself made (automation, its own controls): stored and
   // passed to OnParamChange; the host is not told what it already knows.
   void OnParamChangeFromHost(int paramIdx, double normalizedValue);
+  // The same for a host that sends plain values (LV2 ports, DPF).
+  void OnPlainParamChangeFromHost(int paramIdx, double plainValue);
   // A change made on the plug-in's side: stores, informs the host and calls
   // OnParamChange (source kUI).
   void SendParameterValueFromUI(int paramIdx, double normalizedValue);
