@@ -8,6 +8,7 @@ packages=(
   clang clang-format libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libcurl4-openssl-dev
+  dpf-source lv2-dev liblilv-dev lilv-utils sordi
   valgrind
 )
 

@@ -25,7 +25,7 @@ fi
 fuzz_seconds=${WOBBLYTONE_FUZZ_SECONDS:-30}
 if [ "$fuzz_seconds" != "0" ]; then
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DWOBBLYTONE_FUZZ=ON -DWOBBLYTONE_TESTS=OFF -DWOBBLYTONE_BENCH=OFF
+    -DWOBBLYTONE_FUZZ=ON -DWOBBLYTONE_TESTS=OFF -DWOBBLYTONE_BENCH=OFF -DWOBBLYTONE_PLUGINS=OFF
   # target:seed folder; new finds go to a scratch folder, the seeds stay as they are.
   targets="midi_file_fuzz:midi version_reply_fuzz:version state_fuzz:state ini_fuzz:ini"
   for entry in $targets; do

@@ -2,7 +2,7 @@
 #include "plugin_base.h"
 
 IPluginBase::IPluginBase(const InstanceInfo& info, const Config& config)
-    : mConfig(config), mHost(info.host), mResourcePath(info.resourcePath), mRandomSeed(info.randomSeed) {
+    : mConfig(config), mHost(info.host), mResourcePath(info.resourcePath), mRandomSeed(info.randomSeed), mMetadataOnly(info.metadataOnly) {
   const int n = config.nParams > 0 ? config.nParams : 0;
   mParams.reserve(n);
   for (int i = 0; i < n; ++i) mParams.push_back(std::make_unique<IParam>());

@@ -66,6 +66,9 @@ struct InstanceInfo {
   // Seed of the instance's random generator, for reproducible renders and
   // tests; without one the plug-in seeds from the clock.
   std::optional<uint32_t> randomSeed;
+  // An instance made only to describe the plug-in (a format's metadata
+  // export): it reads no user configuration and creates no files.
+  bool metadataOnly = false;
 };
 
 // A preset slot: a name and a state chunk.
@@ -111,6 +114,7 @@ class IPluginBase {
   int GetBlockSize() const { return mBlockSize; }
   const std::string& PluginPath() const { return mResourcePath; }
   const std::optional<uint32_t>& RandomSeed() const { return mRandomSeed; }
+  bool IsMetadataOnly() const { return mMetadataOnly; }
 
   // Host-side setter: stores the normalized value, informs the host and
   // calls OnParamChange (source kHost).
@@ -175,6 +179,7 @@ class IPluginBase {
   IHostCallbacks* mHost;
   std::string mResourcePath;
   std::optional<uint32_t> mRandomSeed;
+  bool mMetadataOnly;
   std::vector<std::unique_ptr<IParam>> mParams;
   std::unique_ptr<std::atomic<bool>[]> mUIPending;
   std::vector<IPreset> mPresets;

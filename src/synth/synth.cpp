@@ -9,7 +9,7 @@
 
 Synth::Synth(const InstanceInfo& info, const Config& config) : IPluginBase(info, config) {
   std::fill(std::begin(ccMap), std::end(ccMap), -1);
-  prepareConfig();
+  if (!IsMetadataOnly()) prepareConfig();
 }
 
 void Synth::initProgram() {
