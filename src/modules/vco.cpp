@@ -127,12 +127,13 @@ std::atomic<bool> waveTablesBuilt{false};
 
 const WaveTables& VCO::waveTables() {
   // A function-local static is initialised exactly once, also when two
-  // instances are constructed at the same time on different threads.
-  static const WaveTables* const tables = [] {
-    auto* built = new WaveTables;  // kept for the whole process
+  // instances are constructed at the same time on different threads; it is
+  // freed when the process ends or the plug-in library is unloaded.
+  static const std::unique_ptr<const WaveTables> tables = [] {
+    auto built = std::make_unique<WaveTables>();
     WaveTables::build(*built);
     waveTablesBuilt.store(true, std::memory_order_release);
-    return built;
+    return std::unique_ptr<const WaveTables>(std::move(built));
   }();
   return *tables;
 }

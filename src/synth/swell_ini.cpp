@@ -58,11 +58,11 @@ struct Store {
   std::array<Context, kCacheEntries> entries;
 };
 
-// Never destroyed: a host may still save its settings from a static
-// destructor after this file's statics would be gone.
+// Destroyed when the library is unloaded: a plug-in that a host loads and
+// unloads again must not leave its cache behind.
 Store& store() {
-  static Store* s = new Store;
-  return *s;
+  static Store s;
+  return s;
 }
 
 // ASCII only, so that the host's locale cannot change which names match.
