@@ -3,161 +3,15 @@
 // instantiates the plug-in, plays MIDI through its atom port, and the audio
 // equals the engine's own render of the same MIDI, sample for sample.
 #include <gtest/gtest.h>
-#include <lilv/lilv.h>
-#include <lv2/atom/atom.h>
-#include <lv2/atom/util.h>
-#include <lv2/buf-size/buf-size.h>
-#include <lv2/midi/midi.h>
-#include <lv2/options/options.h>
-#include <lv2/urid/urid.h>
-#include <lv2/worker/worker.h>
 
-#include <cstdlib>
-#include <map>
-#include <cstring>
-#include <string>
-#include <vector>
-
-#include "engine_harness.h"
+#include "lv2_host.h"
 
 namespace {
 
-// A URID map of the host's own.
-struct UridMap {
-  std::vector<std::string> uris;
-  static LV2_URID map(LV2_URID_Map_Handle handle, const char* uri) {
-    auto* self = static_cast<UridMap*>(handle);
-    for (size_t i = 0; i < self->uris.size(); ++i)
-      if (self->uris[i] == uri) return static_cast<LV2_URID>(i + 1);
-    self->uris.emplace_back(uri);
-    return static_cast<LV2_URID>(self->uris.size());
-  }
-};
-
-LV2_Worker_Status scheduleNothing(LV2_Worker_Schedule_Handle, uint32_t, const void*) {
-  return LV2_WORKER_ERR_NO_SPACE;
-}
-
+using testhost::Lv2Instance;
+using testhost::UridMap;
 constexpr double kRate = 48000;
 constexpr int kBlock = 256;
-
-// One loaded, running instance with its ports connected.
-class Lv2Instance {
- public:
-  Lv2Instance() {
-    world = lilv_world_new();
-    LilvNode* bundle = lilv_new_file_uri(world, nullptr, WOBBLYTONE_LV2_BUNDLE "/");
-    lilv_world_load_bundle(world, bundle);
-    lilv_node_free(bundle);
-    LilvNode* uri = lilv_new_uri(world, "https://marlpitmusic.com/plugins/wobblytone");
-    plugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world), uri);
-    lilv_node_free(uri);
-    if (!plugin) return;
-
-    mapFeature.handle = &urids;
-    mapFeature.map = UridMap::map;
-    const int32_t minBlock = 1, maxBlock = kBlock;
-    const LV2_URID intType = UridMap::map(&urids, LV2_ATOM__Int);
-    options[0] = {LV2_OPTIONS_INSTANCE, 0, UridMap::map(&urids, LV2_BUF_SIZE__minBlockLength), sizeof(int32_t),
-                  intType, &minBlock};
-    options[1] = {LV2_OPTIONS_INSTANCE, 0, UridMap::map(&urids, LV2_BUF_SIZE__maxBlockLength), sizeof(int32_t),
-                  intType, &maxBlock};
-    options[2] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
-    schedule.handle = nullptr;
-    schedule.schedule_work = scheduleNothing;
-    features[0] = {LV2_URID__map, &mapFeature};
-    features[1] = {LV2_OPTIONS__options, options};
-    features[2] = {LV2_WORKER__schedule, &schedule};
-    const LV2_Feature* list[] = {&features[0], &features[1], &features[2], nullptr};
-    instance = lilv_plugin_instantiate(plugin, kRate, list);
-    if (!instance) return;
-
-    midiType = UridMap::map(&urids, LV2_MIDI__MidiEvent);
-    sequenceType = UridMap::map(&urids, LV2_ATOM__Sequence);
-    LilvNode* audio = lilv_new_uri(world, LILV_URI_AUDIO_PORT);
-    LilvNode* control = lilv_new_uri(world, LILV_URI_CONTROL_PORT);
-    LilvNode* atom = lilv_new_uri(world, LV2_ATOM__AtomPort);
-    LilvNode* input = lilv_new_uri(world, LILV_URI_INPUT_PORT);
-    const uint32_t ports = lilv_plugin_get_num_ports(plugin);
-    controls.resize(ports, 0.0f);
-    audioOut.assign(2, std::vector<float>(kBlock));
-    atomBuffers.assign(ports, std::vector<uint8_t>(65536));
-    int audioIndex = 0;
-    for (uint32_t i = 0; i < ports; ++i) {
-      const LilvPort* port = lilv_plugin_get_port_by_index(plugin, i);
-      if (lilv_port_is_a(plugin, port, audio)) {
-        lilv_instance_connect_port(instance, i, audioOut[static_cast<size_t>(audioIndex++)].data());
-      } else if (lilv_port_is_a(plugin, port, control)) {
-        LilvNode* def = nullptr;
-        lilv_port_get_range(plugin, port, &def, nullptr, nullptr);
-        controls[i] = def ? lilv_node_as_float(def) : 0.0f;
-        lilv_node_free(def);
-        const char* symbol = lilv_node_as_string(lilv_port_get_symbol(plugin, port));
-        symbols[symbol] = i;
-        lilv_instance_connect_port(instance, i, &controls[i]);
-      } else if (lilv_port_is_a(plugin, port, atom)) {
-        lilv_instance_connect_port(instance, i, atomBuffers[i].data());
-        if (lilv_port_is_a(plugin, port, input)) midiPort = static_cast<int>(i);
-        else outputAtomPorts.push_back(i);
-      }
-    }
-    for (LilvNode* n : {audio, control, atom, input}) lilv_node_free(n);
-    lilv_instance_activate(instance);
-  }
-  ~Lv2Instance() {
-    if (instance) {
-      lilv_instance_deactivate(instance);
-      lilv_instance_free(instance);
-    }
-    lilv_world_free(world);
-  }
-
-  void setControl(const std::string& symbol, float value) { controls[symbols.at(symbol)] = value; }
-
-  // Runs one block with these MIDI events (offset, three bytes).
-  void run(const std::vector<IMidiMsg>& midi) {
-    auto* seq = reinterpret_cast<LV2_Atom_Sequence*>(atomBuffers[static_cast<size_t>(midiPort)].data());
-    seq->atom.type = sequenceType;
-    seq->atom.size = sizeof(LV2_Atom_Sequence_Body);
-    seq->body.unit = 0;
-    seq->body.pad = 0;
-    for (const IMidiMsg& m : midi) {
-      struct {
-        LV2_Atom_Event event;
-        uint8_t bytes[8];
-      } e{};
-      e.event.time.frames = m.mOffset;
-      e.event.body.type = midiType;
-      e.event.body.size = 3;
-      e.bytes[0] = m.mStatus;
-      e.bytes[1] = m.mData1;
-      e.bytes[2] = m.mData2;
-      lv2_atom_sequence_append_event(seq, 65536 - sizeof(LV2_Atom), &e.event);
-    }
-    for (uint32_t port : outputAtomPorts) {
-      auto* out = reinterpret_cast<LV2_Atom_Sequence*>(atomBuffers[port].data());
-      out->atom.type = 0;
-      out->atom.size = 65536 - sizeof(LV2_Atom);
-    }
-    lilv_instance_run(instance, kBlock);
-  }
-
-  LilvWorld* world = nullptr;
-  const LilvPlugin* plugin = nullptr;
-  LilvInstance* instance = nullptr;
-  UridMap urids;
-  LV2_URID_Map mapFeature{};
-  LV2_Options_Option options[3];
-  LV2_Worker_Schedule schedule{};
-  LV2_Feature features[3];
-  LV2_URID midiType = 0, sequenceType = 0;
-  std::vector<float> controls;
-  std::vector<std::vector<float>> audioOut;
-  std::vector<std::vector<uint8_t>> atomBuffers;
-  std::map<std::string, uint32_t> symbols;
-  int midiPort = -1;
-  std::vector<uint32_t> outputAtomPorts;
-};
 
 std::vector<IMidiMsg> phraseBlock(int block) {
   std::vector<IMidiMsg> midi;
@@ -213,4 +67,72 @@ TEST(Lv2Build, PlaysLikeTheEngineSampleForSample) {
     }
   }
   EXPECT_GT(energy, 1.0);  // it played
+}
+
+TEST(Lv2Build, DeclaresItselfHardRealtimeCapable) {
+  Lv2Instance lv2;
+  ASSERT_NE(lv2.plugin, nullptr);
+  LilvNode* hardRT = lilv_new_uri(lv2.world, LV2_CORE__hardRTCapable);
+  EXPECT_TRUE(lilv_plugin_has_feature(lv2.plugin, hardRT));
+  lilv_node_free(hardRT);
+}
+
+// A host saves the session with lilv (ports and the plug-in's own state) and
+// restores it into a fresh instance: the same settings, the same sound.
+TEST(Lv2Build, StateRoundTripsThroughLilv) {
+  setenv("WOBBLYTONE_RANDOM_SEED", "5", 1);
+  Lv2Instance original;
+  ASSERT_NE(original.instance, nullptr);
+  for (auto [symbol, value] : {std::pair{"power", 1.0f}, {"voltage", 1.0f}, {"warm_up", 2.0f},
+                               {"cutoff", 0.271f}, {"osc_1_waveform", 3.0f}, {"glide", 0.3f}})
+    original.setControl(symbol, value);
+  original.run({});
+
+  struct Ports {
+    Lv2Instance* lv2;
+  } ports{&original};
+  LilvState* state = lilv_state_new_from_instance(
+      original.plugin, original.instance, &original.mapFeature, nullptr, nullptr, nullptr, nullptr,
+      [](const char* symbol, void* data, uint32_t* size, uint32_t* type) -> const void* {
+        auto* p = static_cast<Ports*>(data);
+        static float value;
+        value = p->lv2->control(symbol);
+        *size = sizeof(float);
+        *type = UridMap::map(&p->lv2->urids, LV2_ATOM__Float);
+        return &value;
+      },
+      &ports, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, nullptr);
+  ASSERT_NE(state, nullptr);
+  char* text = lilv_state_to_string(original.world, &original.mapFeature, &original.unmapFeature, state, "urn:test:state", nullptr);
+  ASSERT_NE(text, nullptr);
+  EXPECT_NE(std::string(text).find("urn:distrho:chunk"), std::string::npos);
+  lilv_free(text);
+
+  // Two fresh instances restored from the saved session play alike.
+  std::vector<std::unique_ptr<Lv2Instance>> restored;
+  for (int i = 0; i < 2; ++i) {
+    restored.push_back(std::make_unique<Lv2Instance>());
+    ASSERT_NE(restored.back()->instance, nullptr);
+    Ports target{restored.back().get()};
+    lilv_state_restore(
+        state, restored.back()->instance,
+        [](const char* symbol, void* data, const void* value, uint32_t size, uint32_t) {
+          auto* p = static_cast<Ports*>(data);
+          if (size == sizeof(float)) p->lv2->setControl(symbol, *static_cast<const float*>(value));
+        },
+        &target, 0, nullptr);
+    EXPECT_EQ(restored.back()->saveState(), original.saveState());
+    EXPECT_FLOAT_EQ(restored.back()->control("cutoff"), 0.271f);
+  }
+  lilv_state_free(state);
+
+  double energy = 0;
+  for (int block = 0; block < 100; ++block) {
+    const auto midi = phraseBlock(block);
+    restored[0]->run(midi);
+    restored[1]->run(midi);
+    ASSERT_EQ(restored[0]->audioOut[0], restored[1]->audioOut[0]) << block;
+    for (float s : restored[0]->audioOut[0]) energy += double(s) * s;
+  }
+  EXPECT_GT(energy, 1.0);
 }
