@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libcurl4-openssl-dev
   dpf-source lv2-dev liblilv-dev lilv-utils sordi
+  libasound2-dev jackd2 libjack-jackd2-dev
   valgrind
 )
 
