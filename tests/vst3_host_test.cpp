@@ -1,0 +1,633 @@
+// SPDX-License-Identifier: ISC
+// The VST3 build checked the way a host sees it, through the VST3 C interface
+// that DPF ships: a host of our own loads the module from the bundle, creates
+// the instrument from its factory, reads the parameters (their ids are frozen:
+// hosts store automation by them), plays a note through process() and moves
+// state through streams that take a few bytes at a time. Every interface it
+// is given is released again, and the host application's reference count is
+// checked to come back.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include "travesty/audio_processor.h"
+#include "travesty/component.h"
+#include "travesty/edit_controller.h"
+#include "travesty/factory.h"
+#include "travesty/host.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "wobblytone.h"
+
+namespace {
+
+constexpr double kRate = 48000;
+constexpr int32_t kBlock = 512;
+constexpr int kNumOurParams = 46;
+
+// Our parameters' VST3 ids: the index plus one.
+constexpr v3_param_id idOf(int param) { return static_cast<v3_param_id>(param) + 1; }
+
+std::string ascii(const int16_t* s) {
+  std::string out;
+  for (; *s; ++s) out += static_cast<char>(*s);
+  return out;
+}
+
+std::vector<int16_t> utf16(const std::string& s) {
+  std::vector<int16_t> out(s.begin(), s.end());
+  out.push_back(0);
+  return out;
+}
+
+// A host-side object as the ABI sees it: a pointer to its table of
+// functions, with the owning C++ object beside it.
+template <class Table, class Owner>
+struct Com {
+  const Table* table;
+  Owner* owner;
+  static Owner& of(void* self) { return *static_cast<Com*>(self)->owner; }
+  template <class I>
+  I** as() {
+    return reinterpret_cast<I**>(this);
+  }
+};
+
+// For host objects that live on the stack of a test: the plug-in may take
+// references during a call, and none may outlive it.
+uint32_t V3_API noRef(void*) { return 1; }
+
+v3_result queryOnly(void* self, const v3_tuid iid, void** out, const v3_tuid own) {
+  if (v3_tuid_match(iid, own) || v3_tuid_match(iid, v3_funknown_iid)) {
+    *out = self;
+    return V3_OK;
+  }
+  *out = nullptr;
+  return V3_NO_INTERFACE;
+}
+
+// The host application the plug-in is initialised with; it counts its
+// references so that a leak shows.
+struct HostApplication {
+  using Self = Com<v3_host_application_cpp, HostApplication>;
+  HostApplication() : com{&kTable, this} {}
+  v3_funknown** unknown() { return com.as<v3_funknown>(); }
+  Self com;
+  int refs = 1;
+
+  static v3_result V3_API query(void* self, const v3_tuid iid, void** out) {
+    if (v3_tuid_match(iid, v3_host_application_iid) || v3_tuid_match(iid, v3_funknown_iid)) {
+      ++Self::of(self).refs;
+      *out = self;
+      return V3_OK;
+    }
+    *out = nullptr;
+    return V3_NO_INTERFACE;
+  }
+  static uint32_t V3_API ref(void* self) { return static_cast<uint32_t>(++Self::of(self).refs); }
+  static uint32_t V3_API unref(void* self) { return static_cast<uint32_t>(--Self::of(self).refs); }
+  static v3_result V3_API getName(void*, v3_str_128 name) {
+    const char* text = "wobblytone-test-host";
+    size_t i = 0;
+    for (; text[i]; ++i) name[i] = text[i];
+    name[i] = 0;
+    return V3_OK;
+  }
+  static v3_result V3_API createInstance(void*, v3_tuid, v3_tuid, void** obj) {
+    *obj = nullptr;
+    return V3_NO_INTERFACE;
+  }
+  static constexpr v3_host_application_cpp kTable = {{query, ref, unref}, {getName, createInstance}};
+};
+
+// Events for one block.
+struct EventList {
+  EventList() : com{&kTable, this} {}
+  Com<v3_event_list_cpp, EventList> com;
+  std::vector<v3_event> events;
+
+  using Self = Com<v3_event_list_cpp, EventList>;
+  static v3_result V3_API query(void* self, const v3_tuid iid, void** out) {
+    return queryOnly(self, iid, out, v3_event_list_iid);
+  }
+  static uint32_t V3_API count(void* self) { return static_cast<uint32_t>(Self::of(self).events.size()); }
+  static v3_result V3_API get(void* self, int32_t i, v3_event* e) {
+    const auto& events = Self::of(self).events;
+    if (i < 0 || static_cast<size_t>(i) >= events.size()) return V3_INVALID_ARG;
+    *e = events[static_cast<size_t>(i)];
+    return V3_OK;
+  }
+  static v3_result V3_API add(void* self, v3_event* e) {
+    Self::of(self).events.push_back(*e);
+    return V3_OK;
+  }
+  static constexpr v3_event_list_cpp kTable = {{query, noRef, noRef}, {count, get, add}};
+};
+
+v3_event noteEvent(bool on, int16_t pitch, int32_t offset) {
+  v3_event e{};
+  e.sample_offset = offset;
+  e.type = on ? V3_EVENT_NOTE_ON : V3_EVENT_NOTE_OFF;
+  if (on) {
+    e.note_on.pitch = pitch;
+    e.note_on.velocity = 0.8f;
+    e.note_on.note_id = -1;
+  } else {
+    e.note_off.pitch = pitch;
+    e.note_off.velocity = 0.f;
+    e.note_off.note_id = -1;
+  }
+  return e;
+}
+
+// Parameter changes, one queue of points per id: the host's input to a block,
+// or the plug-in's output from it.
+struct ParamChanges {
+  struct Queue {
+    explicit Queue(v3_param_id id) : com{&kQueueTable, this}, id(id) {}
+    Com<v3_param_value_queue_cpp, Queue> com;
+    v3_param_id id;
+    std::vector<std::pair<int32_t, double>> points;
+  };
+  ParamChanges() : com{&kTable, this} {}
+  Com<v3_param_changes_cpp, ParamChanges> com;
+  std::vector<std::unique_ptr<Queue>> queues;
+
+  void add(v3_param_id id, double normalized, int32_t offset = 0) {
+    int32_t index = 0;
+    v3_param_value_queue** q = addData(&com, &id, &index);
+    addPoint(q, offset, normalized, &index);
+  }
+  // The last value given for an id, if any.
+  bool last(v3_param_id id, double& value) const {
+    for (const auto& q : queues)
+      if (q->id == id && !q->points.empty()) {
+        value = q->points.back().second;
+        return true;
+      }
+    return false;
+  }
+
+  using Self = Com<v3_param_changes_cpp, ParamChanges>;
+  using QSelf = Com<v3_param_value_queue_cpp, Queue>;
+  static v3_result V3_API query(void* self, const v3_tuid iid, void** out) {
+    return queryOnly(self, iid, out, v3_param_changes_iid);
+  }
+  static int32_t V3_API count(void* self) { return static_cast<int32_t>(Self::of(self).queues.size()); }
+  static v3_param_value_queue** V3_API data(void* self, int32_t i) {
+    auto& queues = Self::of(self).queues;
+    if (i < 0 || static_cast<size_t>(i) >= queues.size()) return nullptr;
+    return queues[static_cast<size_t>(i)]->com.as<v3_param_value_queue>();
+  }
+  static v3_param_value_queue** V3_API addData(void* self, v3_param_id* id, int32_t* index) {
+    auto& queues = Self::of(self).queues;
+    size_t i = 0;
+    while (i < queues.size() && queues[i]->id != *id) ++i;
+    if (i == queues.size()) queues.push_back(std::make_unique<Queue>(*id));
+    *index = static_cast<int32_t>(i);
+    return queues[i]->com.as<v3_param_value_queue>();
+  }
+  static v3_result V3_API queueQuery(void* self, const v3_tuid iid, void** out) {
+    return queryOnly(self, iid, out, v3_param_value_queue_iid);
+  }
+  static v3_param_id V3_API queueId(void* self) { return QSelf::of(self).id; }
+  static int32_t V3_API pointCount(void* self) { return static_cast<int32_t>(QSelf::of(self).points.size()); }
+  static v3_result V3_API getPoint(void* self, int32_t i, int32_t* offset, double* value) {
+    const auto& points = QSelf::of(self).points;
+    if (i < 0 || static_cast<size_t>(i) >= points.size()) return V3_INVALID_ARG;
+    *offset = points[static_cast<size_t>(i)].first;
+    *value = points[static_cast<size_t>(i)].second;
+    return V3_OK;
+  }
+  static v3_result V3_API addPoint(void* self, int32_t offset, double value, int32_t* index) {
+    auto& points = QSelf::of(self).points;
+    points.emplace_back(offset, value);
+    *index = static_cast<int32_t>(points.size() - 1);
+    return V3_OK;
+  }
+  static constexpr v3_param_changes_cpp kTable = {{query, noRef, noRef}, {count, data, addData}};
+  static constexpr v3_param_value_queue_cpp kQueueTable = {{queueQuery, noRef, noRef},
+                                                           {queueId, pointCount, getPoint, addPoint}};
+};
+
+// The stream table travesty has no C++ variant of.
+struct BStreamTable : v3_funknown {
+  v3_bstream stream;
+};
+
+// A memory stream that moves at most `chunk` bytes per call, as some hosts do.
+struct Stream {
+  explicit Stream(size_t chunk) : com{&kTable, this}, chunk(chunk) {}
+  Com<BStreamTable, Stream> com;
+  std::vector<uint8_t> bytes;
+  size_t chunk;
+  size_t pos = 0;
+
+  using Self = Com<BStreamTable, Stream>;
+  static v3_result V3_API query(void* self, const v3_tuid iid, void** out) {
+    return queryOnly(self, iid, out, v3_bstream_iid);
+  }
+  static v3_result V3_API read(void* self, void* buffer, int32_t size, int32_t* done) {
+    Stream& s = Self::of(self);
+    const size_t n = std::min({static_cast<size_t>(std::max(size, 0)), s.chunk, s.bytes.size() - s.pos});
+    std::memcpy(buffer, s.bytes.data() + s.pos, n);
+    s.pos += n;
+    if (done) *done = static_cast<int32_t>(n);
+    return V3_OK;
+  }
+  static v3_result V3_API write(void* self, void* buffer, int32_t size, int32_t* done) {
+    Stream& s = Self::of(self);
+    const size_t n = std::min(static_cast<size_t>(std::max(size, 0)), s.chunk);
+    const auto* b = static_cast<const uint8_t*>(buffer);
+    s.bytes.insert(s.bytes.end(), b, b + n);
+    if (done) *done = static_cast<int32_t>(n);
+    return V3_OK;
+  }
+  static v3_result V3_API seek(void*, int64_t, int32_t, int64_t*) { return V3_NOT_IMPLEMENTED; }
+  static v3_result V3_API tell(void* self, int64_t* pos) {
+    *pos = static_cast<int64_t>(Self::of(self).pos);
+    return V3_OK;
+  }
+  static constexpr BStreamTable kTable = {{query, noRef, noRef}, {read, write, seek, tell}};
+};
+
+// The loaded module and its factory, once for the whole program as a host
+// keeps it.
+class Vst3Module {
+ public:
+  static Vst3Module& get() {
+    static Vst3Module module;
+    return module;
+  }
+  v3_plugin_factory** factory = nullptr;
+  HostApplication host;
+
+ private:
+  Vst3Module() {
+    handle = dlopen(WOBBLYTONE_VST3_BUNDLE "/Contents/x86_64-linux/Wobblytone.so", RTLD_NOW | RTLD_LOCAL);
+    if (!handle) return;
+    if (auto entry = reinterpret_cast<bool (*)(void*)>(dlsym(handle, "ModuleEntry")); entry && !entry(handle)) return;
+    exitModule = reinterpret_cast<bool (*)()>(dlsym(handle, "ModuleExit"));
+    auto getFactory = reinterpret_cast<const void* (*)()>(dlsym(handle, "GetPluginFactory"));
+    if (!getFactory) return;
+    factory = static_cast<v3_plugin_factory**>(const_cast<void*>(getFactory()));
+    v3_plugin_factory_3** factory3 = nullptr;
+    if (factory && v3_cpp_obj_query_interface(factory, v3_plugin_factory_3_iid, &factory3) == V3_OK && factory3) {
+      v3_cpp_obj(factory3)->set_host_context(factory3, host.unknown());
+      v3_cpp_obj_unref(factory3);
+    }
+  }
+  ~Vst3Module() {
+    if (factory) v3_cpp_obj_unref(factory);
+    if (exitModule) exitModule();
+    if (handle) dlclose(handle);
+  }
+  void* handle = nullptr;
+  bool (*exitModule)() = nullptr;
+};
+
+// A reference the host holds, released when it goes.
+template <class I>
+struct Ref {
+  Ref() = default;
+  Ref(const Ref&) = delete;
+  Ref& operator=(const Ref&) = delete;
+  ~Ref() {
+    if (p) v3_cpp_obj_unref(p);
+  }
+  I** p = nullptr;
+};
+
+template <class From, class To>
+bool queryInto(From** from, const v3_tuid iid, Ref<To>& to) {
+  return v3_cpp_obj_query_interface(from, iid, &to.p) == V3_OK && to.p;
+}
+
+// One instance: the component with its audio processor and edit controller,
+// initialised with our host application.
+class Vst3Instance {
+ public:
+  Vst3Instance() {
+    v3_plugin_factory** factory = Vst3Module::get().factory;
+    if (!factory) return;
+    v3_funknown** host = Vst3Module::get().host.unknown();
+    v3_tuid cid{};
+    for (int32_t i = 0, n = v3_cpp_obj(factory)->num_classes(factory); i < n; ++i) {
+      v3_class_info info{};
+      if (v3_cpp_obj(factory)->get_class_info(factory, i, &info) == V3_OK &&
+          std::strcmp(info.category, "Audio Module Class") == 0) {
+        std::memcpy(cid, info.class_id, sizeof cid);
+        found = true;
+      }
+    }
+    if (!found) return;
+    v3_tuid iid;
+    std::memcpy(iid, v3_component_iid, sizeof iid);
+    if (v3_cpp_obj(factory)->create_instance(factory, cid, iid, reinterpret_cast<void**>(&component.p)) != V3_OK ||
+        !component.p)
+      return;
+    if (v3_cpp_obj_initialize(component.p, host) != V3_OK) return;
+    componentInitialised = true;
+    if (!queryInto(component.p, v3_audio_processor_iid, processor)) return;
+
+    // DPF's component is its own edit controller; a separate controller
+    // class, where there is one, comes from the factory.
+    if (!queryInto(component.p, v3_edit_controller_iid, controller)) {
+      v3_tuid ccid{};
+      if (v3_cpp_obj(component.p)->get_controller_class_id(component.p, ccid) != V3_OK) return;
+      std::memcpy(iid, v3_edit_controller_iid, sizeof iid);
+      if (v3_cpp_obj(factory)->create_instance(factory, ccid, iid, reinterpret_cast<void**>(&controller.p)) != V3_OK)
+        return;
+    }
+    if (!controller.p || v3_cpp_obj_initialize(controller.p, host) != V3_OK) return;
+    controllerInitialised = true;
+    ok = true;
+  }
+  ~Vst3Instance() {
+    if (processing) v3_cpp_obj(processor.p)->set_processing(processor.p, 0);
+    if (active) v3_cpp_obj(component.p)->set_active(component.p, 0);
+    if (controllerInitialised) v3_cpp_obj_terminate(controller.p);
+    if (componentInitialised) v3_cpp_obj_terminate(component.p);
+  }
+
+  v3_edit_controller* ctrl() { return v3_cpp_obj(controller.p); }
+
+  // Sets up 32-bit processing at 48 kHz in blocks of up to kBlock frames,
+  // with the stereo output and the MIDI input active.
+  bool start() {
+    v3_process_setup setup{V3_REALTIME, V3_SAMPLE_32, kBlock, kRate};
+    if (v3_cpp_obj(processor.p)->setup_processing(processor.p, &setup) != V3_OK) return false;
+    v3_component* c = v3_cpp_obj(component.p);
+    if (c->activate_bus(component.p, V3_AUDIO, V3_OUTPUT, 0, 1) != V3_OK) return false;
+    if (c->activate_bus(component.p, V3_EVENT, V3_INPUT, 0, 1) != V3_OK) return false;
+    active = c->set_active(component.p, 1) == V3_OK;
+    processing = active && v3_cpp_obj(processor.p)->set_processing(processor.p, 1) == V3_OK;
+    left.assign(kBlock, 0.f);
+    right.assign(kBlock, 0.f);
+    return processing;
+  }
+
+  // One block with what is queued in `params` and `events`; both are empty
+  // afterwards, and the plug-in's output changes are in `changesOut`.
+  v3_result process(int32_t frames = kBlock) {
+    float* channels[2] = {left.data(), right.data()};
+    v3_audio_bus_buffers out{};
+    out.num_channels = 2;
+    out.channel_buffers_32 = channels;
+    v3_process_data data{};
+    data.process_mode = V3_REALTIME;
+    data.symbolic_sample_size = V3_SAMPLE_32;
+    data.nframes = frames;
+    data.num_output_buses = 1;
+    data.outputs = &out;
+    data.input_params = params.com.as<v3_param_changes>();
+    data.output_params = changesOut.com.as<v3_param_changes>();
+    data.input_events = events.com.as<v3_event_list>();
+    const v3_result result = v3_cpp_obj(processor.p)->process(processor.p, &data);
+    params.queues.clear();
+    events.events.clear();
+    return result;
+  }
+
+  bool ok = false;
+  // Released in the reverse order: the component last, after the interfaces taken from it.
+  Ref<v3_component> component;
+  Ref<v3_audio_processor> processor;
+  Ref<v3_edit_controller> controller;
+  ParamChanges params, changesOut;
+  EventList events;
+  std::vector<float> left, right;
+
+ private:
+  bool found = false, componentInitialised = false, controllerInitialised = false;
+  bool active = false, processing = false;
+};
+
+struct Level {
+  double sumSquares = 0;
+  size_t samples = 0;
+  bool finite = true;
+  void add(const std::vector<float>& block) {
+    for (float s : block) {
+      finite = finite && std::isfinite(s);
+      sumSquares += double(s) * s;
+    }
+    samples += block.size();
+  }
+  double rms() const { return samples ? std::sqrt(sumSquares / static_cast<double>(samples)) : 0; }
+};
+
+class Vst3Build : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // A fixed seed fixes which keys and knobs are broken, so the note played sounds.
+    setenv("WOBBLYTONE_RANDOM_SEED", "77", 1);
+    ASSERT_NE(Vst3Module::get().factory, nullptr) << "cannot load the module of " WOBBLYTONE_VST3_BUNDLE;
+  }
+};
+
+}  // namespace
+
+TEST_F(Vst3Build, FactoryOffersOneInstrumentAndReleasesTheHost) {
+  v3_plugin_factory** factory = Vst3Module::get().factory;
+  v3_factory_info info{};
+  ASSERT_EQ(v3_cpp_obj(factory)->get_factory_info(factory, &info), V3_OK);
+  EXPECT_STREQ(info.vendor, "Marlpit Music");
+
+  Ref<v3_plugin_factory_2> factory2;
+  ASSERT_TRUE(queryInto(factory, v3_plugin_factory_2_iid, factory2));
+  const int32_t classes = v3_cpp_obj(factory)->num_classes(factory);
+  int modules = 0;
+  for (int32_t i = 0; i < classes; ++i) {
+    v3_class_info_2 c{};
+    ASSERT_EQ(v3_cpp_obj(factory2.p)->get_class_info_2(factory2.p, i, &c), V3_OK);
+    if (std::strcmp(c.category, "Audio Module Class") != 0) continue;
+    ++modules;
+    EXPECT_STREQ(c.name, "Wobblytone");
+    EXPECT_STREQ(c.sub_categories, "Instrument|Synth|Mono");
+    EXPECT_STREQ(c.version, "0.8.15");
+  }
+  EXPECT_EQ(modules, 1);
+  v3_class_info beyond{};
+  EXPECT_NE(v3_cpp_obj(factory)->get_class_info(factory, classes, &beyond), V3_OK);
+
+  // An instance, made and released, leaves the host application's count as it was.
+  const int refsBefore = Vst3Module::get().host.refs;
+  {
+    Vst3Instance vst3;
+    ASSERT_TRUE(vst3.ok);
+    ASSERT_TRUE(vst3.start());
+    EXPECT_EQ(vst3.process(), V3_OK);
+  }
+  EXPECT_EQ(Vst3Module::get().host.refs, refsBefore);
+}
+
+TEST_F(Vst3Build, ParametersHaveFrozenIdsAndTheEngineNames) {
+  Vst3Instance vst3;
+  ASSERT_TRUE(vst3.ok);
+  Wobblytone engine{InstanceInfo{}};
+  v3_edit_controller* ctrl = vst3.ctrl();
+  void* self = vst3.controller.p;
+
+  // Ours, in list order, are the only visible ones and carry ids 1..46; the
+  // hidden ones (MIDI controllers) have ids of their own, far from ours.
+  std::vector<v3_param_info> ours;
+  std::set<v3_param_id> ids;
+  int hiddenOutsideTheirRange = 0;
+  const int32_t count = ctrl->get_parameter_count(self);
+  for (int32_t i = 0; i < count; ++i) {
+    v3_param_info info{};
+    ASSERT_EQ(ctrl->get_parameter_info(self, i, &info), V3_OK) << i;
+    ids.insert(info.param_id);
+    if (!(info.flags & V3_PARAM_IS_HIDDEN))
+      ours.push_back(info);
+    else if (info.param_id < 0x10000u || info.param_id >= 0x80000000u)
+      ++hiddenOutsideTheirRange;
+  }
+  EXPECT_EQ(ids.size(), static_cast<size_t>(count)) << "ids are not unique";
+  EXPECT_EQ(hiddenOutsideTheirRange, 0);
+  v3_param_info beyond{};
+  EXPECT_NE(ctrl->get_parameter_info(self, count, &beyond), V3_OK);
+  ASSERT_EQ(ours.size(), static_cast<size_t>(kNumOurParams));
+  for (int i = 0; i < kNumOurParams; ++i) {
+    const v3_param_info& info = ours[static_cast<size_t>(i)];
+    const IParam* p = engine.GetParam(i);
+    SCOPED_TRACE(p->GetName());
+    EXPECT_EQ(info.param_id, idOf(i));
+    EXPECT_EQ(ascii(info.title), p->GetName());
+    EXPECT_TRUE(info.flags & V3_PARAM_CAN_AUTOMATE);
+    // VST3 values are the plain range taken linearly
+    const double defaultNormalized = (p->GetDefault() - p->GetMin()) / (p->GetMax() - p->GetMin());
+    EXPECT_NEAR(info.default_normalised_value, defaultNormalized, 1e-6);
+    EXPECT_NEAR(ctrl->get_parameter_normalised(self, info.param_id), defaultNormalized, 1e-6);
+    const int texts = p->NDisplayTexts();
+    if (texts == 0) {
+      EXPECT_EQ(info.step_count, 0);
+      EXPECT_FALSE(info.flags & V3_PARAM_IS_LIST);
+      continue;
+    }
+    // A list: one step between each pair of texts, and each text is the text
+    // of its value and reads back as that value.
+    EXPECT_TRUE(info.flags & V3_PARAM_IS_LIST);
+    EXPECT_EQ(info.step_count, texts - 1);
+    for (int t = 0; t < texts; ++t) {
+      const double normalized = double(t) / (texts - 1);
+      v3_str_128 text{};
+      ASSERT_EQ(ctrl->get_parameter_string_for_value(self, info.param_id, normalized, text), V3_OK);
+      EXPECT_EQ(ascii(text), p->GetDisplayText(t));
+      double back = -1;
+      std::vector<int16_t> input = utf16(p->GetDisplayText(t));
+      ASSERT_EQ(ctrl->get_parameter_value_for_string(self, info.param_id, input.data(), &back), V3_OK);
+      EXPECT_NEAR(back, normalized, 1e-6);
+      EXPECT_EQ(ctrl->normalised_parameter_to_plain(self, info.param_id, normalized), t);
+    }
+  }
+
+  // Ids that name nothing are refused.
+  v3_str_128 text{};
+  std::vector<int16_t> on = utf16("On");
+  double value;
+  for (v3_param_id id : {0u, 47u, 0x7fffffffu}) {
+    EXPECT_NE(ctrl->get_parameter_string_for_value(self, id, 0.5, text), V3_OK) << id;
+    EXPECT_NE(ctrl->get_parameter_value_for_string(self, id, on.data(), &value), V3_OK) << id;
+    EXPECT_NE(ctrl->set_parameter_normalised(self, id, 0.5), V3_OK) << id;
+  }
+  std::vector<int16_t> loud = utf16("loud");
+  EXPECT_NE(ctrl->get_parameter_value_for_string(self, idOf(kCutoff), loud.data(), &value), V3_OK);
+
+  // MIDI controllers (mod wheel, pitch bend) go to hidden parameters, never to ours.
+  Ref<v3_midi_mapping> mapping;
+  ASSERT_TRUE(queryInto(vst3.controller.p, v3_midi_mapping_iid, mapping));
+  for (int16_t cc : {1, 64, 128, 129}) {
+    v3_param_id id = 0;
+    ASSERT_EQ(v3_cpp_obj(mapping.p)->get_midi_controller_assignment(mapping.p, 0, 0, cc, &id), V3_TRUE) << cc;
+    EXPECT_TRUE(ids.count(id)) << cc;
+    EXPECT_GE(id, 0x10000u) << cc;
+  }
+}
+
+TEST_F(Vst3Build, PlaysANoteAndReportsTheBlownFuseById) {
+  Vst3Instance vst3;
+  ASSERT_TRUE(vst3.ok);
+  v3_component* c = v3_cpp_obj(vst3.component.p);
+  ASSERT_EQ(c->get_bus_count(vst3.component.p, V3_AUDIO, V3_OUTPUT), 1);
+  ASSERT_EQ(c->get_bus_count(vst3.component.p, V3_EVENT, V3_INPUT), 1);
+  v3_bus_info bus{};
+  ASSERT_EQ(c->get_bus_info(vst3.component.p, V3_AUDIO, V3_OUTPUT, 0, &bus), V3_OK);
+  EXPECT_EQ(bus.channel_count, 2);
+  ASSERT_TRUE(vst3.start());
+
+  // Power on at 220 V; a change for an id that names nothing comes first and
+  // must not keep the others from their parameters.
+  vst3.params.add(47, 1.0);
+  vst3.params.add(idOf(kPower), 1.0);
+  vst3.params.add(idOf(kVoltage), 1.0);
+  vst3.events.events.push_back(noteEvent(true, 48, 100));
+  Level note;
+  for (int block = 0; block < 40; ++block) {
+    ASSERT_EQ(vst3.process(), V3_OK);
+    if (block >= 4) note.add(vst3.left);
+  }
+  EXPECT_TRUE(note.finite);
+  EXPECT_GT(note.rms(), 0.01);
+  EXPECT_NEAR(vst3.ctrl()->get_parameter_normalised(vst3.controller.p, idOf(kPower)), 1.0, 1e-9);
+
+  vst3.events.events.push_back(noteEvent(false, 48, 0));
+  Level released;
+  for (int block = 0; block < 40; ++block) {
+    ASSERT_EQ(vst3.process(), V3_OK);
+    if (block >= 30) released.add(vst3.left);
+  }
+  EXPECT_TRUE(released.finite);
+  EXPECT_LT(released.rms(), note.rms() / 10);
+
+  // Switching to 110 V while powered blows the fuse: the engine's own change
+  // reaches the host under the fuse's id, and every id it reports is ours.
+  vst3.changesOut.queues.clear();
+  vst3.params.add(idOf(kVoltage), 0.0);
+  for (int block = 0; block < 4; ++block) ASSERT_EQ(vst3.process(), V3_OK);
+  double fuse = -1;
+  EXPECT_TRUE(vst3.changesOut.last(idOf(kFuse), fuse));
+  EXPECT_EQ(fuse, 1.0);
+  for (const auto& q : vst3.changesOut.queues) EXPECT_TRUE(q->id >= 1 && q->id <= kNumOurParams) << q->id;
+
+  // A block longer than set up is refused, not played past the buffers.
+  vst3.left.resize(2 * kBlock);
+  vst3.right.resize(2 * kBlock);
+  EXPECT_NE(vst3.process(2 * kBlock), V3_OK);
+}
+
+TEST_F(Vst3Build, StateSurvivesStreamsOfSeventeenBytes) {
+  Vst3Instance original;
+  ASSERT_TRUE(original.ok);
+  ASSERT_TRUE(original.start());
+  const std::vector<std::pair<int, double>> set = {
+      {kPower, 1.0}, {kVoltage, 1.0}, {kCutoff, 0.3141}, {kOsc1Waveform, 0.8}, {kGlideTime, 0.25}};
+  for (auto [param, normalized] : set) original.params.add(idOf(param), normalized);
+  for (int block = 0; block < 4; ++block) ASSERT_EQ(original.process(), V3_OK);
+
+  Stream saved(17);
+  ASSERT_EQ(v3_cpp_obj(original.component.p)->get_state(original.component.p, saved.com.as<v3_bstream>()), V3_OK);
+  ASSERT_GT(saved.bytes.size(), 100u);
+
+  Vst3Instance restored;
+  ASSERT_TRUE(restored.ok);
+  Stream load(17);
+  load.bytes = saved.bytes;
+  ASSERT_EQ(v3_cpp_obj(restored.component.p)->set_state(restored.component.p, load.com.as<v3_bstream>()), V3_OK);
+  for (auto [param, normalized] : set)
+    EXPECT_NEAR(restored.ctrl()->get_parameter_normalised(restored.controller.p, idOf(param)), normalized, 1e-6)
+        << param;
+  for (int i = 0; i < kNumOurParams; ++i)
+    EXPECT_NEAR(restored.ctrl()->get_parameter_normalised(restored.controller.p, idOf(i)),
+                original.ctrl()->get_parameter_normalised(original.controller.p, idOf(i)), 1e-6)
+        << i;
+}
