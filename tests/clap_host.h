@@ -258,7 +258,7 @@ struct MemoryIStream {
   clap_istream_t stream{this, [](const clap_istream_t* s, void* buffer, uint64_t size) -> int64_t {
                           auto* self = static_cast<MemoryIStream*>(s->ctx);
                           const size_t n = std::min<size_t>({static_cast<size_t>(size), self->chunk, self->bytes.size() - self->pos});
-                          std::memcpy(buffer, self->bytes.data() + self->pos, n);
+                          if (n > 0) std::memcpy(buffer, self->bytes.data() + self->pos, n);
                           self->pos += n;
                           return static_cast<int64_t>(n);
                         }};

@@ -238,7 +238,7 @@ struct Stream {
   static v3_result V3_API read(void* self, void* buffer, int32_t size, int32_t* done) {
     Stream& s = Self::of(self);
     const size_t n = std::min({static_cast<size_t>(std::max(size, 0)), s.chunk, s.bytes.size() - s.pos});
-    std::memcpy(buffer, s.bytes.data() + s.pos, n);
+    if (n > 0) std::memcpy(buffer, s.bytes.data() + s.pos, n);
     s.pos += n;
     if (done) *done = static_cast<int32_t>(n);
     return V3_OK;
