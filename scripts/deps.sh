@@ -11,6 +11,7 @@ packages=(
   dpf-source lv2-dev liblilv-dev lilv-utils sordi
   libasound2-dev jackd2 libjack-jackd2-dev
   valgrind
+  libcairo2-dev libjpeg62-turbo-dev libfreetype-dev fonts-league-spartan
 )
 
 missing=()

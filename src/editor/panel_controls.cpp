@@ -1,0 +1,200 @@
+// SPDX-License-Identifier: ISC
+#include "panel_controls.h"
+
+#include <cmath>
+
+#include "graphics.h"
+#include "host/param.h"
+#include "panel_ids.h"
+
+namespace {
+
+EditorInstrument* instrumentOf(const IControl& c) { return dynamic_cast<EditorInstrument*>(c.GetDelegate()); }
+
+}  // namespace
+
+// --- IMPKnob
+
+IMPKnob::IMPKnob(float x, float y, const IBitmap& bitmap, const IBitmap& shadow, bool broken, int paramIdx)
+    : IBKnobControl(x, y, bitmap, paramIdx, EDirection::Vertical, 4.0), shadowBitmap(shadow), broken(broken) {
+  mHideCursorOnDrag = false;
+}
+
+void IMPKnob::OnInit() {
+  if (broken) SetBitmap(GetUI()->LoadBitmap("knob_broken.png", 15));
+}
+
+void IMPKnob::Draw(IGraphics& g) {
+  if (!broken && shadowBitmap.IsValid()) {
+    const IRECT shadow = mRECT.GetCentredInside(static_cast<float>(shadowBitmap.W()), static_cast<float>(shadowBitmap.FH()));
+    g.DrawBitmap(shadowBitmap, shadow, 1, &mBlend);
+  }
+  DrawBitmapFrame(g, mRECT, FrameFor(mValue), &mBlend);
+}
+
+// --- IMPBender
+
+IMPBender::IMPBender(float x, float y, float trackLength, const IBitmap& handle, int paramIdx)
+    : IBSliderControl(x, y, trackLength, handle, paramIdx, EDirection::Vertical, 4.0) {
+  mHideCursorOnDrag = false;
+}
+
+void IMPBender::OnInit() { instrument = instrumentOf(*this); }
+
+void IMPBender::OnMouseDrag(float x, float y, float dX, float dY, const IMouseMod& mod) {
+  IBSliderControl::OnMouseDrag(x, y, dX, dY, mod);
+  if (!instrument) return;
+  if (IsPitchWheel())
+    instrument->setPitchBend(2 * GetValue() - 1);
+  else
+    instrument->setModWheel(GetValue());
+}
+
+void IMPBender::OnMouseOver(float x, float y, const IMouseMod& mod) {
+  IControl::OnMouseOver(x, y, mod);
+  if (GetUI()) GetUI()->SetMouseCursor(ECursor::HAND);
+}
+
+void IMPBender::OnMouseOut() {
+  IControl::OnMouseOut();
+  if (GetUI()) GetUI()->SetMouseCursor(ECursor::ARROW);
+  if (IsPitchWheel()) {
+    SetValue(0.5);
+    if (instrument) instrument->setPitchBend(0);
+    SetDirty(false);
+  }
+}
+
+// --- IMPKey
+
+IMPKey::IMPKey(float x, float y, const IBitmap& bitmap, int note)
+    : IButtonControlBase(IRECT(x, y, x + bitmap.W(), y + bitmap.FH())), IBitmapBase(bitmap), note(note) {}
+
+void IMPKey::OnInit() { instrument = instrumentOf(*this); }
+
+void IMPKey::Draw(IGraphics& g) {
+  SetValue(instrument && instrument->isKeyPressed(note) ? 1 : 0);
+  DrawBitmapFrame(g, mRECT, FrameFor(mValue), &mBlend);
+}
+
+void IMPKey::OnMouseDown(float x, float y, const IMouseMod& mod) {
+  IButtonControlBase::OnMouseDown(x, y, mod);
+  if (latched) {
+    latched = false;
+    return;
+  }
+  if (instrument) instrument->setNoteOn(note);
+  latched = mod.R;
+}
+
+void IMPKey::OnMouseUp(float, float, const IMouseMod&) {
+  if (latched) return;
+  if (instrument) instrument->setNoteOff(note);
+  SetValue(0);
+  SetDirty(true);
+}
+
+void IMPKey::OnMouseOver(float x, float y, const IMouseMod& mod) {
+  IControl::OnMouseOver(x, y, mod);
+  if (GetUI()) GetUI()->SetMouseCursor(ECursor::HAND);
+}
+
+void IMPKey::OnMouseOut() {
+  IControl::OnMouseOut();
+  if (GetUI()) GetUI()->SetMouseCursor(ECursor::ARROW);
+}
+
+// --- IMPSwitchMidiLearn
+
+IMPSwitchMidiLearn::IMPSwitchMidiLearn(float x, float y, const IBitmap& bitmap, int paramIdx)
+    : IBSwitchControl(x, y, bitmap, paramIdx) {}
+
+void IMPSwitchMidiLearn::OnInit() {
+  learnBitmap = GetUI()->LoadBitmap("learn.png", 2);
+  unlearnBitmap = GetUI()->LoadBitmap("unlearn.png", 2);
+}
+
+void IMPSwitchMidiLearn::Draw(IGraphics& g) {
+  g.DrawBitmap(learnMode ? learnBitmap : unlearnBitmap, mRECT, GetValue() < 0.5 ? 1 : 2);
+}
+
+void IMPSwitchMidiLearn::OnMouseDown(float x, float y, const IMouseMod& mod) {
+  if (mod.L) {
+    IBSwitchControl::OnMouseDown(x, y, mod);
+    if (EditorInstrument* instrument = instrumentOf(*this)) {
+      if (learnMode)
+        instrument->doMidiLearn(GetValue() > 0);
+      else
+        instrument->doMidiUnlearn(GetValue() > 0);
+    }
+  } else if (mod.R && GetValue() == 0) {
+    // Only while off: a learn in progress keeps its mode.
+    learnMode = !learnMode;
+    SetDirty(false);
+  }
+}
+
+// --- IMPLamp
+
+IMPLamp::IMPLamp(float x, float y, const IBitmap& bitmap, int paramIdx) : IBitmapControl(x, y, bitmap, paramIdx) {}
+
+void IMPLamp::Draw(IGraphics& g) { g.DrawBitmap(mBitmap, mRECT, 1); }
+
+// --- IMPDropDown
+
+IMPDropDown::IMPDropDown(const IRECT& bounds, int paramIdx) : IControl(bounds, paramIdx) {}
+
+void IMPDropDown::OnInit() {
+  mText = IText(24, IColor(192, 255, 255, 255), kPanelFont, EAlign::Center, EVAlign::Middle);
+  menu.RemoveAllItems();
+  if (const IParam* p = GetParam())
+    for (int i = 0; i < p->NDisplayTexts(); ++i) menu.AddItem(p->GetDisplayText(i));
+}
+
+void IMPDropDown::Draw(IGraphics& g) {
+  g.FillRect(COLOR_TRANSPARENT, mRECT);
+  const IParam* p = GetParam();
+  if (!p) return;
+  WDL_String display;
+  p->GetDisplay(p->FromNormalized(GetValue()), false, display);
+  g.DrawText(mText, display.Get(), mRECT, &mBlend);
+}
+
+void IMPDropDown::OnMouseDown(float x, float y, const IMouseMod& mod) {
+  const IParam* p = GetParam();
+  if (!mod.L || !p || !GetUI()) return;
+  menu.CheckItemAlone(static_cast<int>(p->FromNormalized(GetValue())));
+  GetUI()->CreatePopupMenu(*this, menu, x, y);
+}
+
+void IMPDropDown::OnPopupMenuSelection(IPopupMenu* chosen, int idx) {
+  const IParam* p = GetParam();
+  if (!chosen || !p) return;
+  // The item's index is the parameter's plain value.
+  SetValue(p->ToNormalized(idx));
+  SetDirty(true);
+}
+
+void IMPDropDown::OnMouseOver(float x, float y, const IMouseMod& mod) {
+  IControl::OnMouseOver(x, y, mod);
+  if (GetUI()) GetUI()->SetMouseCursor(ECursor::HAND);
+}
+
+void IMPDropDown::OnMouseOut() {
+  IControl::OnMouseOut();
+  if (GetUI()) GetUI()->SetMouseCursor(ECursor::ARROW);
+}
+
+// --- IMPCornerResizer
+
+const IColor IMPCornerResizer::idleColor(32, 255, 255, 0);
+const IColor IMPCornerResizer::activeColor(128, 255, 255, 0);
+
+IMPCornerResizer::IMPCornerResizer(const IRECT& graphicsBounds, float size)
+    : ICornerResizerControl(graphicsBounds, size) {}
+
+void IMPCornerResizer::Draw(IGraphics& g) {
+  const IColor& c = GetMouseIsOver() || IsResizing() ? activeColor : idleColor;
+  const IRECT t = TriangleRect();
+  g.FillTriangle(c, t.L, t.B, t.R, t.T, t.R, t.B);
+}

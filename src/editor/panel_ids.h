@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: ISC
+// The panel's control identifiers and shared constants. Controls bound to no
+// parameter carry the negated identifier in their parameter slot, and the
+// custom controls read their role from it.
+#pragma once
+
+enum ECtrlTags {
+  kCtrlOptionMenu = 47,
+  kCtrlSizeMenu = 48,
+  kCtrlMidiLearn = 49,
+  kCtrlPitchWheel = 50,
+  kCtrlModWheel = 51,
+  kCtrlOverloadLamp = 52,
+  kCtrlPowerLamp = 53,
+  kCtrlMessage = 54,
+  kCtrlFlash = 55,
+  kCtrlFirstKey = 56,  // the key for MIDI note n has tag n + 15
+};
+
+constexpr int kEditorWidth = 1952;
+constexpr int kEditorHeight = 1016;
+
+// The one font of the panel's controls, registered under its file name.
+constexpr const char* kPanelFont = "LeagueSpartan-Medium.otf";
