@@ -1,0 +1,121 @@
+// SPDX-License-Identifier: ISC
+#include "commands.h"
+
+#include <cstdio>
+#include <string>
+
+#include "graphics.h"
+#include "panel_delegate.h"
+
+namespace {
+
+std::string format(const char* pattern, const char* path) {
+  char text[1024];
+  std::snprintf(text, sizeof text, pattern, path);
+  return text;
+}
+
+// The folder part of a chosen path becomes the dialogs' folder.
+void rememberFolder(const std::string& path) {
+  WDL_String folder, file(path.c_str());
+  Synth::makeNewFilePath(folder, file);
+  Synth::setPathToPrograms(folder.Get());
+}
+
+void loadProgram(PanelDelegate& panel, IGraphics& g) {
+  FileDialogRequest request{EFileAction::Open, Synth::pathToPrograms(), "", "fxp"};
+  g.PromptForFile(request, [&panel, &g](const std::string& path) {
+    if (path.empty()) return;
+    const bool loaded = panel.synth.LoadPresetFromFXP(path.c_str());
+    rememberFolder(path);
+    if (!loaded) g.ShowMessageBox("Cannot load file!", "Error", EMsgBoxType::OK);
+  });
+}
+
+void saveProgram(PanelDelegate& panel, IGraphics& g) {
+  // The preset's name with the characters a file name cannot hold replaced.
+  char name[64];
+  std::snprintf(name, sizeof name, "%s", panel.synth.GetPresetName(panel.synth.GetCurrentPresetIdx()));
+  Synth::replaceIllegalFileChar(name);
+  FileDialogRequest request{EFileAction::Save, Synth::pathToPrograms(), name, "fxp"};
+  g.PromptForFile(request, [&panel, &g](const std::string& path) {
+    if (path.empty()) return;
+    panel.synth.ModifyCurrentPreset();
+    const bool saved = panel.synth.SavePresetAsFXP(path.c_str());
+    rememberFolder(path);
+    if (!saved) g.ShowMessageBox("Cannot save file!", "Error", EMsgBoxType::OK);
+  });
+}
+
+void defaultPath(PanelDelegate& panel, IGraphics& g) {
+  std::string folder = Synth::pathToPrograms();
+  if (folder.empty()) folder = panel.synth.homePath.Get();
+  FileDialogRequest request{EFileAction::Save, folder, "[file name is ignored]", " "};
+  g.PromptForFile(request, [&panel](const std::string& path) {
+    if (path.empty()) return;
+    WDL_String newFolder, file(path.c_str());
+    Synth::makeNewFilePath(newFolder, file);
+    Synth::setPathToPrograms(newFolder.Get());
+    panel.synth.storeProgramPath(&newFolder);
+  });
+}
+
+}  // namespace
+
+void saveWindowSize(IGEditorDelegate* delegate, IControl* caller) {
+  auto* panel = dynamic_cast<PanelDelegate*>(delegate);
+  if (!panel || !caller || !caller->GetUI()) return;
+  IGraphics& g = *caller->GetUI();
+  // The scale drawn now, so that a size set with the corner is saved too.
+  panel->synth.windowScale = g.GetDrawScale();
+  panel->synth.saveConfig(1);
+  g.ShowMessageBox(format("The current window size was saved to the INI configuration file:\n%s",
+                          panel->synth.iniPath.Get())
+                       .c_str(),
+                   "Save Window Size", EMsgBoxType::OK);
+}
+
+void runCommand(IGEditorDelegate* delegate, IControl* caller, File::Command command) {
+  auto* panel = dynamic_cast<PanelDelegate*>(delegate);
+  if (!panel || !caller || !caller->GetUI()) return;
+  IGraphics& g = *caller->GetUI();
+  Wobblytone& synth = panel->synth;
+  if (Synth::pathToPrograms().empty()) Synth::setPathToPrograms(synth.programPath.Get());
+
+  switch (command) {
+    case File::kCmdInitialize:
+      g.ShowMessageBox("Do you really want to initialize the current settings?", "Initialize Settings",
+                       EMsgBoxType::YesNo, [&synth](EMsgBoxResult r) {
+                         if (r != EMsgBoxResult::No) synth.initProgram();
+                       });
+      break;
+    case File::kCmdLoadProgram: loadProgram(*panel, g); break;
+    case File::kCmdSaveProgram: saveProgram(*panel, g); break;
+    case File::kCmdDefaultPath: defaultPath(*panel, g); break;
+    case File::kCmdReloadConfig:
+      g.ShowMessageBox(format("The INI configuration file is:\n%s\n\nDo you really want to reload it?", synth.iniPath.Get())
+                           .c_str(),
+                       "Reload Configuration", EMsgBoxType::YesNo, [&synth](EMsgBoxResult r) {
+                         if (r == EMsgBoxResult::Yes) synth.loadConfig();
+                       });
+      break;
+    case File::kCmdSaveConfig:
+      g.ShowMessageBox(
+          format("The INI configuration file is:\n%s\n\nDo you really want to overwrite it?", synth.iniPath.Get()).c_str(),
+          "Save Configuration", EMsgBoxType::YesNo, [&synth](EMsgBoxResult r) {
+            if (r == EMsgBoxResult::Yes) synth.saveConfig(-1);
+          });
+      break;
+    case File::kCmdSaveWindowSize: saveWindowSize(delegate, caller); break;
+    case File::kCmdMidiThru:
+      synth.midiThru = !synth.midiThru;
+      synth.saveConfig(14);
+      break;
+    case File::kCmdIgnoreProgramChange:
+      synth.ignoreProgramChange = !synth.ignoreProgramChange;
+      synth.saveConfig(15);
+      break;
+    case File::kCmdCheckForUpdate: synth.checkVersionAgainstWeb(); break;
+    default: break;
+  }
+}

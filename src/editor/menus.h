@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: ISC
+// The two pop-up menus: the option menu behind an invisible hot zone right
+// of the message strip, and the size menu that a right click on the empty
+// panel opens.
+#pragma once
+
+#include "control.h"
+#include "gui_size.h"
+
+class IMPOptionMenu : public IControl {
+ public:
+  IMPOptionMenu(const IRECT& bounds, int paramIdx);
+  void Draw(IGraphics&) override {}
+  void OnMouseDown(float x, float y, const IMouseMod& mod) override;
+  void OnMouseOver(float x, float y, const IMouseMod& mod) override;
+  void OnMouseOut() override;
+  void OnPopupMenuSelection(IPopupMenu* menu, int idx) override;
+  IPopupMenu& Menu() { return menu; }
+
+ private:
+  void build();
+  IPopupMenu menu;
+};
+
+class IMPSizeContextControl : public IControl {
+ public:
+  IMPSizeContextControl(const IRECT& bounds, int paramIdx);
+  void OnInit() override;
+  void Draw(IGraphics&) override {}
+  void OnMouseDown(float x, float y, const IMouseMod& mod) override;
+  void OnPopupMenuSelection(IPopupMenu* menu, int idx) override;
+  IPopupMenu& Menu() { return menu; }
+
+ private:
+  IPopupMenu menu;
+};
+
+// The scale each window size selects, 0 for an unknown one.
+float scaleOfSize(int size);

@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: ISC
+#include "message_strip.h"
+
+#include "graphics.h"
+#include "panel_delegate.h"
+
+IMPMessage::IMPMessage(const IRECT& bounds, const IText& style, const IText& quipStyle)
+    : ITextControl(bounds, "", style, COLOR_TRANSPARENT), quipText(quipStyle) {}
+
+void IMPMessage::OnInit() {
+  logo = GetUI()->LoadBitmap("mpmlogo50.png", 1);
+  logoRect = IRECT(mRECT.L + 320, mRECT.T, mRECT.L + 320 + logo.W(), mRECT.T + logo.FH());
+  quipRect = IRECT(logoRect.R + 8, mRECT.T, mRECT.R, mRECT.B);
+}
+
+void IMPMessage::SetShowLogo(bool show) {
+  if (show == showLogo) return;
+  showLogo = show;
+  SetDirty(false);
+}
+
+void IMPMessage::Draw(IGraphics& g) {
+  if (!showLogo) {
+    ITextControl::Draw(g);
+    return;
+  }
+  g.FillRect(mBackground, mRECT);
+  if (!mStr.empty()) g.DrawText(quipText, ("says: " + mStr).c_str(), quipRect, &mBlend);
+  g.DrawBitmap(logo, logoRect, 1);
+}
+
+void IMPMessage::OnMouseDown(float, float, const IMouseMod&) {
+  if (auto* panel = dynamic_cast<PanelDelegate*>(GetDelegate())) panel->clickMessage();
+}

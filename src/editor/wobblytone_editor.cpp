@@ -1,0 +1,172 @@
+// SPDX-License-Identifier: ISC
+#include "wobblytone_editor.h"
+
+#include "menus.h"
+#include "message_strip.h"
+#include "panel_controls.h"
+#include "panel_ids.h"
+#include "panel_layout.h"
+
+WobblytoneEditor::WobblytoneEditor(Wobblytone& synth, EditorLink& link, IPlatform& platform,
+                                   const std::string& resourcePath)
+    : panel(synth, link) {
+  // The context starts at the declared size and scale 1.0; the layout then
+  // sets the design size at the stored window scale.
+  g = std::make_unique<IGraphics>(panel, platform, kEditorWidth / 2, kEditorHeight / 2, 60, 1.0f);
+  g->SetResourcePath(resourcePath);
+  synth.setEditorOpen(true);
+  synth.setUserDialogs(this);
+  layout();
+}
+
+WobblytoneEditor::~WobblytoneEditor() {
+  panel.synth.setUserDialogs(nullptr);
+  panel.synth.setEditorOpen(false);
+  g.reset();
+}
+
+void WobblytoneEditor::layout() {
+  IGraphics& ui = *g;
+  Wobblytone& synth = panel.synth;
+  for (const PanelBitmap& b : panelBitmaps()) ui.LoadBitmap(b.file, b.frames);
+  ui.LoadFont(kPanelFont, kPanelFont);
+  ui.EnableMouseOver(true);
+  ui.EnableTooltips(true);
+  ui.AttachBackground("back.jpg");
+  ui.AttachControl(new IMPSizeContextControl(IRECT(0, 0, kEditorWidth, kEditorHeight), -kCtrlSizeMenu));
+  ui.SetScaleConstraints(0.25f, 2.0f);
+  ui.Resize(kEditorWidth, kEditorHeight, synth.windowScale);
+  ui.AttachCornerResizer(new IMPCornerResizer(ui.GetBounds(), 32), EUIResizerMode::Scale, false);
+  ui.AttachControl(new IMPOptionMenu(IRECT(1688, 536, 1912, 584), -kCtrlOptionMenu));
+  // A fresh editor always starts with learning off.
+  synth.midiLearnActive = false;
+  synth.midiUnlearn = false;
+
+  for (const PanelControl& c : panelControls()) {
+    const float x = c.place.L, y = c.place.T;
+    IControl* control = nullptr;
+    switch (c.kind) {
+      case PanelKind::LearnSwitch:
+        control = ui.AttachControl(new IMPSwitchMidiLearn(x, y, ui.LoadBitmap(c.bitmap, 2), c.param), c.tag);
+        break;
+      case PanelKind::DropDown: control = ui.AttachControl(new IMPDropDown(c.place, c.param)); break;
+      case PanelKind::Knob: {
+        const bool broken = c.brokenSlot >= 0 && synth.brokenKnobs[c.brokenSlot] != 0;
+        control = ui.AttachControl(new IMPKnob(x, y, ui.LoadBitmap(c.bitmap, framesOf(c.bitmap)),
+                                               ui.LoadBitmap(c.shadow, 1), broken, c.param));
+        break;
+      }
+      case PanelKind::Switch:
+        control = ui.AttachControl(new IBSwitchControl(x, y, ui.LoadBitmap(c.bitmap, framesOf(c.bitmap)), c.param));
+        break;
+      case PanelKind::Lamp: control = ui.AttachControl(new IMPLamp(x, y, ui.LoadBitmap(c.bitmap, 1), c.param), c.tag); break;
+      case PanelKind::Bender:
+        control = ui.AttachControl(new IMPBender(x, y, 176, ui.LoadBitmap(c.bitmap, 1), c.param), c.tag);
+        break;
+      case PanelKind::Message: {
+        const IText style(30, IColor(220, 255, 255, 255), kPanelFont, EAlign::Center, EVAlign::Middle);
+        IText quip = style;
+        quip.mAlign = EAlign::Near;
+        control = ui.AttachControl(new IMPMessage(c.place, style, quip), c.tag);
+        break;
+      }
+      case PanelKind::Keyboard: attachKeyboard(); break;
+      case PanelKind::Flash:
+        control = ui.AttachControl(new IPanelControl(c.place, IColor(192, 255, 255, 128)), c.tag);
+        break;
+    }
+    if (control && c.quip) control->SetTooltip(c.quip);
+  }
+  if (IControl* flash = ui.GetControlWithTag(kCtrlFlash)) flash->Hide(true);
+}
+
+void WobblytoneEditor::attachKeyboard() {
+  for (const PanelKey& key : keyboardKeys())
+    g->AttachControl(new IMPKey(key.x, kKeyTop, g->LoadBitmap(key.bitmap, 2), key.note), key.note + 15);
+}
+
+void WobblytoneEditor::setMessage() {
+  Wobblytone& synth = panel.synth;
+  if (!g->WindowIsOpen()) return;
+  auto* strip = dynamic_cast<IMPMessage*>(g->GetControlWithTag(kCtrlMessage));
+  if (!strip) return;
+  bool showLogo = false;
+  std::string text;
+  if (synth.fuseBlown) {
+    text = "The fuse has blown. Click here to change it.";
+  } else if (!synth.powerOn) {
+    showLogo = true;
+    text = "\"Ah, it looks so cute when it's asleep...\"";
+  } else if (g->GetMouseOver() < 2) {
+    switch (synth.warmUpState) {
+      case 0: text = "The oscillators are warming-up. Click here to speed up the process."; break;
+      case 1:
+        showLogo = true;
+        text = "\"Uh, oh, you messed it up! Please click again!\"";
+        break;
+      default: break;
+    }
+  } else {
+    const IControl* over = g->GetControl(g->GetMouseOver());
+    text = over ? over->GetTooltip() : "";
+    // Over a control without a quip the last message stays.
+    if (text.empty()) return;
+    showLogo = true;
+  }
+  strip->SetShowLogo(showLogo);
+  strip->SetStr(text);
+}
+
+void WobblytoneEditor::onIdle() {
+  Wobblytone& synth = panel.synth;
+  if (!g->WindowIsOpen()) return;
+  if (synth.editorNeedsResize.exchange(false))
+    g->Resize(kEditorWidth, kEditorHeight, synth.windowScale);
+  // Parameters the engine or the host changed: their controls follow.
+  const bool full = synth.editorNeedsFullRedraw.exchange(false);
+  for (int i = 0; i < synth.NParams(); ++i) g->SetControlValueFromDelegate(i, synth.GetParam(i)->GetNormalized());
+  if (full) g->SetAllControlsDirty();
+
+  setMessage();
+  if (IControl* flash = g->GetControlWithTag(kCtrlFlash)) flash->Hide(!synth.fuseJustBlown);
+  synth.fuseJustBlown = false;
+  if (IControl* lamp = g->GetControlWithTag(kCtrlOverloadLamp)) lamp->Hide(!synth.overload);
+  if (IControl* lamp = g->GetControlWithTag(kCtrlPowerLamp)) lamp->Hide(synth.fuseBlown || !synth.powerOn);
+  // Values are set only when they differ, so that an idle panel redraws
+  // nothing.
+  if (IControl* wheel = g->GetControlWithTag(kCtrlPitchWheel)) wheel->SetValueFromDelegate(synth.pitchBend * 0.5 + 0.5);
+  if (IControl* wheel = g->GetControlWithTag(kCtrlModWheel)) wheel->SetValueFromDelegate(synth.modWheel);
+  for (int i = 0; i < Properties::kNumKeys; ++i) {
+    IControl* key = g->GetControlWithTag(kCtrlFirstKey + i);
+    if (!key) continue;
+    if (synth.brokenKeys[i]) {
+      key->Hide(true);
+    } else {
+      key->SetValueFromDelegate(synth.isKeyPressed(Properties::kLowestKey + i) ? 1 : 0);
+    }
+  }
+  // A learn or unlearn that completed turns its switch off.
+  if (IControl* learn = g->GetControlWithTag(kCtrlMidiLearn); learn && learn->GetValue() > 0 && !synth.midiLearnActive) {
+    learn->SetValue(0);
+    learn->SetDirty(false);
+  }
+  g->OnTick();
+}
+
+void WobblytoneEditor::parameterChanged(int paramIdx) {
+  if (const IParam* p = panel.GetParam(paramIdx)) g->SetControlValueFromDelegate(paramIdx, p->GetNormalized());
+}
+
+void WobblytoneEditor::showMessage(const std::string& title, const std::string& text, std::function<void()> then) {
+  g->ShowMessageBox(text.c_str(), title.c_str(), EMsgBoxType::OK, [then](EMsgBoxResult) {
+    if (then) then();
+  });
+}
+
+void WobblytoneEditor::askYesNo(const std::string& title, const std::string& text, std::function<void(bool)> then) {
+  g->ShowMessageBox(text.c_str(), title.c_str(), EMsgBoxType::YesNo, [then](EMsgBoxResult r) {
+    if (then) then(r != EMsgBoxResult::No);
+  });
+}
+
+void WobblytoneEditor::openWebAddress(const std::string& url) { g->OpenURL(url.c_str()); }
