@@ -12,6 +12,7 @@ packages=(
   libasound2-dev jackd2 libjack-jackd2-dev
   valgrind
   libcairo2-dev libjpeg62-turbo-dev libfreetype-dev fonts-league-spartan
+  libx11-dev libxcursor-dev libxext-dev libxrandr-dev xvfb xdotool x11-apps
 )
 
 missing=()

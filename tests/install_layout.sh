@@ -14,8 +14,8 @@ clap=$(under "$(dir WOBBLYTONE_CLAP_DIR)")
 lv2=$(under "$(dir WOBBLYTONE_LV2_DIR)")
 vst3=$(under "$(dir WOBBLYTONE_VST3_DIR)")
 for f in "$clap/Wobblytone.clap" "$clap/Wobblytone-resources/easy.bin" \
-         "$lv2/Wobblytone.lv2/manifest.ttl" "$lv2/Wobblytone.lv2/Wobblytone_dsp.ttl" \
-         "$lv2/Wobblytone.lv2/Wobblytone_dsp.so" "$lv2/Wobblytone.lv2/resources/easy.bin" \
+         "$lv2/Wobblytone.lv2/manifest.ttl" "$lv2/Wobblytone.lv2/Wobblytone.ttl" \
+         "$lv2/Wobblytone.lv2/Wobblytone.so" "$lv2/Wobblytone.lv2/resources/easy.bin" \
          "$vst3/Wobblytone.vst3/Contents/x86_64-linux/Wobblytone.so" "$vst3/Wobblytone.vst3/resources/easy.bin" \
          "$dest$prefix/bin/wobblytone" "$dest$prefix/bin/wobblytone-render" "$dest$prefix/share/wobblytone/easy.bin"; do
   [ -e "$f" ] || { echo "not installed: $f"; exit 1; }
