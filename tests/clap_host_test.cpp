@@ -304,3 +304,11 @@ TEST_F(ClapBuild, ReportsTheBlownFuseToTheHost) {
   EXPECT_TRUE(reported);
   for (auto [id, value] : clap.out.values) EXPECT_TRUE(id >= 1 && id <= 46) << id;
 }
+
+TEST_F(ClapBuild, OffersItsEditorAsAnX11Window) {
+  ClapInstance clap;
+  const auto* gui = static_cast<const clap_plugin_gui_t*>(clap.plugin->get_extension(clap.plugin, CLAP_EXT_GUI));
+  ASSERT_NE(gui, nullptr);
+  EXPECT_TRUE(gui->is_api_supported(clap.plugin, CLAP_WINDOW_API_X11, false));
+  EXPECT_FALSE(gui->is_api_supported(clap.plugin, "no-such-api", false));
+}

@@ -440,3 +440,41 @@ TEST_F(Editor, AnIdlePanelRedrawsNothing) {
   IRECT area;
   EXPECT_FALSE(g().IsDirty(area)) << area.L << "," << area.T << "," << area.R << "," << area.B;
 }
+
+TEST_F(Editor, SavedWindowSizeOpensTheNextEditor) {
+  click(900, 480, true);
+  const IRECT r = g().OpenMenu()->itemRect(0, 7);  // "Save Window Size"
+  click(r.MW(), r.MH());
+  answer(EMsgBoxResult::OK);
+  click(900, 480, true);
+  const IRECT big = g().OpenMenu()->itemRect(0, 4);  // 400%
+  click(big.MW(), big.MH());
+  editor->onIdle();
+  ASSERT_EQ(window.width, 1952);
+  click(900, 480, true);
+  const IRECT save = g().OpenMenu()->itemRect(0, 7);
+  click(save.MW(), save.MH());
+  answer(EMsgBoxResult::OK);
+
+  // A new instance reads the scale back and opens its editor at 1952 x 1016.
+  editor.reset();
+  Wobblytone another(seeded());
+  EXPECT_EQ(another.windowScale, 1.0f);
+  DirectLink otherLink(another);
+  OffscreenHost otherWindow;
+  WobblytoneEditor reopened(another, otherLink, otherWindow, WOBBLYTONE_TEST_RESOURCES);
+  EXPECT_EQ(otherWindow.width, 1952);
+  EXPECT_EQ(otherWindow.height, 1016);
+}
+
+TEST_F(Editor, VersionCheckAnswersInTheEditorsMessageBoxes) {
+  // Nothing listens on port 9 of this machine: the check fails at once.
+  setenv("WOBBLYTONE_UPDATE_URL", "http://127.0.0.1:9", 1);
+  optionMenu(13, 0);
+  unsetenv("WOBBLYTONE_UPDATE_URL");
+  ASSERT_TRUE(g().IsMessageBoxOpen());
+  EXPECT_EQ(g().CurrentMessageBox()->title(), "Check Online for Update");
+  EXPECT_EQ(g().CurrentMessageBox()->text().rfind("An error occurred while contacting ", 0), 0u);
+  answer(EMsgBoxResult::OK);
+  EXPECT_FALSE(g().IsMessageBoxOpen());
+}

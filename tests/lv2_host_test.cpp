@@ -69,6 +69,21 @@ TEST(Lv2Build, PlaysLikeTheEngineSampleForSample) {
   EXPECT_GT(energy, 1.0);  // it played
 }
 
+// The editor lives in the same binary as the engine and reaches it through
+// instance-access: an X11 UI that hosts must load in the DSP's process.
+TEST(Lv2Build, DescribesItsX11EditorInTheSameBinary) {
+  Lv2Instance lv2;
+  ASSERT_NE(lv2.plugin, nullptr);
+  LilvUIs* uis = lilv_plugin_get_uis(lv2.plugin);
+  ASSERT_EQ(lilv_uis_size(uis), 1u);
+  const LilvUI* ui = lilv_uis_get(uis, lilv_uis_begin(uis));
+  LilvNode* x11 = lilv_new_uri(lv2.world, "http://lv2plug.in/ns/extensions/ui#X11UI");
+  EXPECT_TRUE(lilv_ui_is_a(ui, x11));
+  EXPECT_STREQ(lilv_node_as_uri(lilv_ui_get_binary_uri(ui)), lilv_node_as_uri(lilv_plugin_get_library_uri(lv2.plugin)));
+  lilv_node_free(x11);
+  lilv_uis_free(uis);
+}
+
 TEST(Lv2Build, DeclaresItselfHardRealtimeCapable) {
   Lv2Instance lv2;
   ASSERT_NE(lv2.plugin, nullptr);
