@@ -50,6 +50,15 @@ void stop(pid_t pid) {
   waitpid(pid, nullptr, 0);
 }
 
+// A child process that is stopped whatever way the test ends.
+struct Child {
+  explicit Child(pid_t pid = -1) : pid(pid) {}
+  ~Child() { stop(pid); }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  pid_t pid;
+};
+
 // The test's own client: a MIDI output and two audio inputs.
 class Probe {
  public:
@@ -137,18 +146,30 @@ class VirtualDisplay {
       _exit(127);
     }
     close(report[1]);
-    char number[16] = {};
-    const ssize_t n = read(report[0], number, sizeof number - 1);
-    close(report[0]);
-    if (n <= 0) return false;
-    name = ":" + std::string(number, static_cast<size_t>(n));
-    while (!name.empty() && (name.back() == '\n' || name.back() == ' ')) name.pop_back();
+    // Xvfb writes the number and then a line feed, possibly in two writes:
+    // read up to the line feed, and keep the pipe open while Xvfb runs (a
+    // write into a closed pipe makes it give up).
+    reportFd = report[0];
+    std::string number;
+    char c;
+    while (read(reportFd, &c, 1) == 1 && c != '\n') number += c;
+    if (number.empty()) return false;
+    name = ":" + number;
     return true;
   }
-  ~VirtualDisplay() { stop(pid); }
+  ~VirtualDisplay() {
+    stop(pid);
+    if (reportFd >= 0) close(reportFd);
+  }
+  int reportFd = -1;
   std::string name;
   pid_t pid = -1;
 };
+
+std::string fileText(const std::string& path) {
+  std::ifstream in(path);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
 
 // Runs a command line and returns its output (for xdotool).
 std::string run(const std::string& command) {
@@ -202,12 +223,14 @@ TEST(Standalone, PlaysUnderJackAndXWhenItsPanelIsClicked) {
   VirtualDisplay display;
   ASSERT_TRUE(display.start(logs + "xvfb.log")) << "no virtual display";
   setenv("DISPLAY", display.name.c_str(), 1);
-  const pid_t jackd = spawn({"/usr/bin/jackd", "--no-realtime", "-n", server, "-d", "dummy", "-r", "48000", "-p", "256"},
-                            logs + "jackd.log");
+  Child jackd(spawn({"/usr/bin/jackd", "--no-realtime", "-n", server, "-d", "dummy", "-r", "48000", "-p", "256"},
+                     logs + "jackd.log"));
   Probe probe;
-  ASSERT_TRUE(probe.open()) << "no JACK server";
-  const pid_t app = spawn({WOBBLYTONE_STANDALONE}, logs + "standalone.log");
-  ASSERT_TRUE(probe.waitForPort("Wobblytone:audio_out_1")) << "the app did not register its ports";
+  ASSERT_TRUE(probe.open()) << "no JACK server:\n" << fileText(logs + "jackd.log");
+  Child app(spawn({WOBBLYTONE_STANDALONE}, logs + "standalone.log"));
+  ASSERT_TRUE(probe.waitForPort("Wobblytone:audio_out_1"))
+      << "the app did not register its ports on display " << display.name << ":\n"
+      << fileText(logs + "standalone.log") << fileText(logs + "xvfb.log");
   ASSERT_EQ(jack_connect(probe.client, "Wobblytone:audio_out_1", "probe:in_1"), 0);
   ASSERT_EQ(jack_connect(probe.client, "Wobblytone:audio_out_2", "probe:in_2"), 0);
 
@@ -252,8 +275,4 @@ TEST(Standalone, PlaysUnderJackAndXWhenItsPanelIsClicked) {
   click(900, 560);
   EXPECT_GT(playKey(), playing / 10);
 
-  stop(app);
-  jack_client_close(probe.client);
-  probe.client = nullptr;
-  stop(jackd);
 }
