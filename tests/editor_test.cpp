@@ -335,6 +335,15 @@ TEST_F(Editor, WindowSizesFromEitherMenu) {
   EXPECT_NE(config.find("Scale=2.0"), std::string::npos) << config;
 }
 
+TEST_F(Editor, UnknownWindowSizesChangeNothing) {
+  synth.resizeUI(GUI::GUISize(6));
+  synth.resizeUI(-1.0f);
+  editor->onIdle();
+  EXPECT_EQ(synth.windowScale, 0.5f);
+  EXPECT_EQ(window.width, 976);
+  EXPECT_EQ(Wobblytone::scaleOfSize(3), 0.70710677f);
+}
+
 TEST_F(Editor, MidiOptionsToggleAndVisitOpensTheSite) {
   const bool before = synth.ignoreProgramChange;
   optionMenu(6, 1);

@@ -13,17 +13,10 @@ namespace {
 const char* const kSizeLabels[] = {"50%", "75%", "100%", "200%", "400%", "800%"};
 
 void resizeTo(IGEditorDelegate* delegate, int size) {
-  if (auto* panel = dynamic_cast<PanelDelegate*>(delegate)) panel->synth.resizeUI(scaleOfSize(size));
+  if (auto* panel = dynamic_cast<PanelDelegate*>(delegate)) panel->synth.resizeUI(static_cast<GUI::GUISize>(size));
 }
 
 }  // namespace
-
-float scaleOfSize(int size) {
-  // Twice and four times the area of "100%" for "200%" and "400%"; "800%"
-  // is four times its width.
-  static const float kScales[] = {0.25f, 0.375f, 0.5f, 0.70710677f, 1.0f, 2.0f};
-  return size >= 0 && size < 6 ? kScales[size] : 0.0f;
-}
 
 // --- option menu
 

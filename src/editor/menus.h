@@ -34,6 +34,3 @@ class IMPSizeContextControl : public IControl {
  private:
   IPopupMenu menu;
 };
-
-// The scale each window size selects, 0 for an unknown one.
-float scaleOfSize(int size);

@@ -292,6 +292,15 @@ void Wobblytone::setWarmUpTimes(double minutes) {
   std::fill(std::begin(warmUpStep), std::end(warmUpStep), 0.001);
 }
 
+float Wobblytone::scaleOfSize(int size) {
+  // Twice and four times the area of "100%" for "200%" and "400%"; "800%"
+  // is four times its width.
+  static const float kScales[] = {0.25f, 0.375f, 0.5f, 0.70710677f, 1.0f, 2.0f};
+  return size >= 0 && size < 6 ? kScales[size] : 0.0f;
+}
+
+void Wobblytone::resizeUI(GUI::GUISize size) { Synth::resizeUI(scaleOfSize(size)); }
+
 void Wobblytone::clickMessage() {
   if (!isEditorOpen()) return;
   if (fuseBlown) setParamValue(kFuse, 0.0, true);

@@ -95,6 +95,11 @@ class Wobblytone : public Synth {
 
   void setOverSample(Properties::EOverSample mode);
 
+  // The window sizes of the menus: 0 to 5 select a scale, anything else none.
+  void resizeUI(GUI::GUISize size) override;
+  using Synth::resizeUI;
+  static float scaleOfSize(int size);
+
   // --- Flags the editor reads ----------------------------------------------
   bool powerOn = false;
   bool fuseBlown = false;

@@ -31,6 +31,8 @@ void Synth::OnPresetsModified() {
 }
 
 void Synth::resizeUI(float scale) {
+  // A scale of 0 or less (an unknown window size) changes nothing.
+  if (!(scale > 0)) return;
   windowScale = scale;
   editorNeedsResize.store(true);
 }
