@@ -10,6 +10,7 @@
 #include <clap/events.h>
 #include <clap/ext/audio-ports.h>
 #include <clap/ext/gui.h>
+#include <clap/ext/timer-support.h>
 #include <clap/ext/note-ports.h>
 #include <clap/ext/params.h>
 #include <clap/ext/state.h>
@@ -141,8 +142,25 @@ class ClapInstance {
     host.url = "";
     host.version = "1";
     host.get_extension = [](const clap_host_t* h, const char* ext) -> const void* {
-      return std::strcmp(ext, CLAP_EXT_PARAMS) == 0 ? &static_cast<ClapInstance*>(h->host_data)->hostParams : nullptr;
+      auto* self = static_cast<ClapInstance*>(h->host_data);
+      if (std::strcmp(ext, CLAP_EXT_PARAMS) == 0) return &self->hostParams;
+      if (std::strcmp(ext, CLAP_EXT_GUI) == 0) return &self->hostGui;
+      if (std::strcmp(ext, CLAP_EXT_TIMER_SUPPORT) == 0) return &self->hostTimers;
+      return nullptr;
     };
+    hostGui.resize_hints_changed = [](const clap_host_t*) {};
+    hostGui.request_resize = [](const clap_host_t* h, uint32_t w, uint32_t hh) {
+      static_cast<ClapInstance*>(h->host_data)->requestedSize = {w, hh};
+      return true;
+    };
+    hostGui.request_show = [](const clap_host_t*) { return true; };
+    hostGui.request_hide = [](const clap_host_t*) { return true; };
+    hostGui.closed = [](const clap_host_t*, bool) {};
+    hostTimers.register_timer = [](const clap_host_t* h, uint32_t, clap_id* id) {
+      *id = static_cast<clap_id>(++static_cast<ClapInstance*>(h->host_data)->timers);
+      return true;
+    };
+    hostTimers.unregister_timer = [](const clap_host_t*, clap_id) { return true; };
     host.request_restart = [](const clap_host_t*) {};
     host.request_process = [](const clap_host_t*) {};
     host.request_callback = [](const clap_host_t*) {};
@@ -225,6 +243,10 @@ class ClapInstance {
 
   clap_host_t host{};
   clap_host_params_t hostParams{};
+  clap_host_gui_t hostGui{};
+  clap_host_timer_support_t hostTimers{};
+  std::pair<uint32_t, uint32_t> requestedSize{0, 0};
+  int timers = 0;
   const clap_plugin_t* plugin = nullptr;
   const clap_plugin_params_t* params = nullptr;
   const clap_plugin_state_t* state = nullptr;

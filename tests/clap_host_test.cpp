@@ -7,6 +7,7 @@
 
 #include <random>
 
+#include "child_process.h"
 #include "clap_host.h"
 
 namespace {
@@ -311,4 +312,38 @@ TEST_F(ClapBuild, OffersItsEditorAsAnX11Window) {
   ASSERT_NE(gui, nullptr);
   EXPECT_TRUE(gui->is_api_supported(clap.plugin, CLAP_WINDOW_API_X11, false));
   EXPECT_FALSE(gui->is_api_supported(clap.plugin, "no-such-api", false));
+}
+
+// A host opens the editor as a floating window on an X display (a virtual
+// one of the test's own): it has the panel's default size, shows and closes.
+TEST_F(ClapBuild, OpensItsEditorOnAnXDisplay) {
+  testutil::VirtualDisplay display;
+  ASSERT_TRUE(display.start(std::string(std::getenv("HOME")) + "/xvfb-clap.log"));
+  const std::string previous = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+  setenv("DISPLAY", display.name.c_str(), 1);
+  {
+    ClapInstance clap;
+    ASSERT_TRUE(clap.activate(48000, 256));
+    const auto* gui = static_cast<const clap_plugin_gui_t*>(clap.plugin->get_extension(clap.plugin, CLAP_EXT_GUI));
+    ASSERT_NE(gui, nullptr);
+    ASSERT_TRUE(gui->create(clap.plugin, CLAP_WINDOW_API_X11, true));
+    uint32_t w = 0, h = 0;
+    EXPECT_TRUE(gui->get_size(clap.plugin, &w, &h));
+    EXPECT_EQ(w, 976u);
+    EXPECT_EQ(h, 508u);
+    EXPECT_TRUE(gui->show(clap.plugin));
+    clap.process(256);  // the engine plays on while the editor is open
+    // The host's timer drives the editor's idle update.
+    const auto* timer =
+        static_cast<const clap_plugin_timer_support_t*>(clap.plugin->get_extension(clap.plugin, CLAP_EXT_TIMER_SUPPORT));
+    ASSERT_NE(timer, nullptr);
+    ASSERT_GE(clap.timers, 1);
+    for (int i = 0; i < 5; ++i) timer->on_timer(clap.plugin, static_cast<clap_id>(clap.timers));
+    EXPECT_TRUE(gui->hide(clap.plugin));
+    gui->destroy(clap.plugin);
+  }
+  if (previous.empty())
+    unsetenv("DISPLAY");
+  else
+    setenv("DISPLAY", previous.c_str(), 1);
 }
