@@ -376,3 +376,18 @@ TEST_F(Toolkit, LoadsPngAndJpegAndSurvivesMissingOrBrokenFiles) {
   editor.render(true);
   EXPECT_FALSE(g.LoadFont("missing", "no-such-font.otf"));
 }
+
+TEST_F(Toolkit, TextIsSetInTheRegisteredFont) {
+  IGraphics& g = editor.g;
+  const IText plain(30, COLOR_WHITE, "no-such-font");
+  const float fallback = g.MeasureText(plain, "Gimme an A!");
+  std::filesystem::copy_file(WOBBLYTONE_TEST_RESOURCES "LeagueSpartan-Medium.otf",
+                             editor.bitmaps.folder + "LeagueSpartan-Medium.otf");
+  ASSERT_TRUE(g.LoadFont("LeagueSpartan-Medium.otf", "LeagueSpartan-Medium.otf"));
+  const IText styled(30, COLOR_WHITE, "LeagueSpartan-Medium.otf");
+  const float spartan = g.MeasureText(styled, "Gimme an A!");
+  EXPECT_GT(spartan, 50);
+  EXPECT_NE(spartan, fallback);
+  // Once loaded it is also the overlays' font, and text in an unknown style.
+  EXPECT_EQ(g.MeasureText(plain, "Gimme an A!"), spartan);
+}
