@@ -14,6 +14,7 @@
 #include "travesty/edit_controller.h"
 #include "travesty/factory.h"
 #include "travesty/host.h"
+#include "travesty/view.h"
 
 #include <algorithm>
 #include <cmath>
@@ -630,4 +631,21 @@ TEST_F(Vst3Build, StateSurvivesStreamsOfSeventeenBytes) {
     EXPECT_NEAR(restored.ctrl()->get_parameter_normalised(restored.controller.p, idOf(i)),
                 original.ctrl()->get_parameter_normalised(original.controller.p, idOf(i)), 1e-6)
         << i;
+}
+
+// The controller offers the editor as an X11 view of the panel's default
+// size (whether it opens in a window is the host's part).
+TEST_F(Vst3Build, OffersItsEditorAsAnX11View) {
+  Vst3Instance vst;
+  ASSERT_TRUE(vst.ok);
+  v3_plugin_view** view = v3_cpp_obj(vst.controller.p)->create_view(vst.controller.p, "editor");
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(v3_cpp_obj(view)->is_platform_type_supported(view, "X11EmbedWindowID"), V3_OK);
+  EXPECT_NE(v3_cpp_obj(view)->is_platform_type_supported(view, "HWND"), V3_OK);
+  v3_view_rect rect{};
+  ASSERT_EQ(v3_cpp_obj(view)->get_size(view, &rect), V3_OK);
+  EXPECT_EQ(rect.right - rect.left, 976);
+  EXPECT_EQ(rect.bottom - rect.top, 508);
+  v3_cpp_obj_unref(view);
+  EXPECT_EQ(v3_cpp_obj(vst.controller.p)->create_view(vst.controller.p, "no-such-view"), nullptr);
 }
