@@ -19,6 +19,7 @@ if [ "${WOBBLYTONE_SKIP_SANITIZERS:-0}" != "1" ]; then
     -DWOBBLYTONE_SANITIZE=ON -DWOBBLYTONE_BENCH=OFF
   cmake --build build-sanitize -j "$jobs"
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
     ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
 fi
 
