@@ -20,7 +20,7 @@ void resizeTo(IGEditorDelegate* delegate, int size) {
 
 // --- option menu
 
-IMPOptionMenu::IMPOptionMenu(const IRECT& bounds, int paramIdx) : IControl(bounds, paramIdx) {}
+IMPOptionMenu::IMPOptionMenu(const IRECT& bounds, int paramIdx) : IControl(bounds, paramIdx) { mPointingHand = true; }
 
 void IMPOptionMenu::build() {
   menu.RemoveAllItems();
@@ -55,16 +55,6 @@ void IMPOptionMenu::OnMouseDown(float x, float y, const IMouseMod&) {
   if (!GetUI()) return;
   GetUI()->CreatePopupMenu(*this, menu, x, y);
   GetUI()->SetAllControlsDirty();
-}
-
-void IMPOptionMenu::OnMouseOver(float x, float y, const IMouseMod& mod) {
-  IControl::OnMouseOver(x, y, mod);
-  if (GetUI()) GetUI()->SetMouseCursor(ECursor::HAND);
-}
-
-void IMPOptionMenu::OnMouseOut() {
-  IControl::OnMouseOut();
-  if (GetUI()) GetUI()->SetMouseCursor(ECursor::ARROW);
 }
 
 void IMPOptionMenu::OnPopupMenuSelection(IPopupMenu* chosen, int idx) {

@@ -12,8 +12,6 @@ class IMPOptionMenu : public IControl {
   IMPOptionMenu(const IRECT& bounds, int paramIdx);
   void Draw(IGraphics&) override {}
   void OnMouseDown(float x, float y, const IMouseMod& mod) override;
-  void OnMouseOver(float x, float y, const IMouseMod& mod) override;
-  void OnMouseOut() override;
   void OnPopupMenuSelection(IPopupMenu* menu, int idx) override;
   IPopupMenu& Menu() { return menu; }
 

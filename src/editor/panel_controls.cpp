@@ -37,6 +37,7 @@ void IMPKnob::Draw(IGraphics& g) {
 IMPBender::IMPBender(float x, float y, float trackLength, const IBitmap& handle, int paramIdx)
     : IBSliderControl(x, y, trackLength, handle, paramIdx, EDirection::Vertical, 4.0) {
   mHideCursorOnDrag = false;
+  mPointingHand = true;
 }
 
 void IMPBender::OnInit() { instrument = instrumentOf(*this); }
@@ -50,14 +51,8 @@ void IMPBender::OnMouseDrag(float x, float y, float dX, float dY, const IMouseMo
     instrument->setModWheel(GetValue());
 }
 
-void IMPBender::OnMouseOver(float x, float y, const IMouseMod& mod) {
-  IControl::OnMouseOver(x, y, mod);
-  if (GetUI()) GetUI()->SetMouseCursor(ECursor::HAND);
-}
-
 void IMPBender::OnMouseOut() {
   IControl::OnMouseOut();
-  if (GetUI()) GetUI()->SetMouseCursor(ECursor::ARROW);
   if (IsPitchWheel()) {
     SetValue(0.5);
     if (instrument) instrument->setPitchBend(0);
@@ -68,7 +63,9 @@ void IMPBender::OnMouseOut() {
 // --- IMPKey
 
 IMPKey::IMPKey(float x, float y, const IBitmap& bitmap, int note)
-    : IButtonControlBase(IRECT(x, y, x + bitmap.W(), y + bitmap.FH())), IBitmapBase(bitmap), note(note) {}
+    : IButtonControlBase(IRECT(x, y, x + bitmap.W(), y + bitmap.FH())), IBitmapBase(bitmap), note(note) {
+  mPointingHand = true;
+}
 
 void IMPKey::OnInit() { instrument = instrumentOf(*this); }
 
@@ -92,16 +89,6 @@ void IMPKey::OnMouseUp(float, float, const IMouseMod&) {
   if (instrument) instrument->setNoteOff(note);
   SetValue(0);
   SetDirty(true);
-}
-
-void IMPKey::OnMouseOver(float x, float y, const IMouseMod& mod) {
-  IControl::OnMouseOver(x, y, mod);
-  if (GetUI()) GetUI()->SetMouseCursor(ECursor::HAND);
-}
-
-void IMPKey::OnMouseOut() {
-  IControl::OnMouseOut();
-  if (GetUI()) GetUI()->SetMouseCursor(ECursor::ARROW);
 }
 
 // --- IMPSwitchMidiLearn
@@ -142,7 +129,7 @@ void IMPLamp::Draw(IGraphics& g) { g.DrawBitmap(mBitmap, mRECT, 1); }
 
 // --- IMPDropDown
 
-IMPDropDown::IMPDropDown(const IRECT& bounds, int paramIdx) : IControl(bounds, paramIdx) {}
+IMPDropDown::IMPDropDown(const IRECT& bounds, int paramIdx) : IControl(bounds, paramIdx) { mPointingHand = true; }
 
 void IMPDropDown::OnInit() {
   mText = IText(24, IColor(192, 255, 255, 255), kPanelFont, EAlign::Center, EVAlign::Middle);
@@ -173,16 +160,6 @@ void IMPDropDown::OnPopupMenuSelection(IPopupMenu* chosen, int idx) {
   // The item's index is the parameter's plain value.
   SetValue(p->ToNormalized(idx));
   SetDirty(true);
-}
-
-void IMPDropDown::OnMouseOver(float x, float y, const IMouseMod& mod) {
-  IControl::OnMouseOver(x, y, mod);
-  if (GetUI()) GetUI()->SetMouseCursor(ECursor::HAND);
-}
-
-void IMPDropDown::OnMouseOut() {
-  IControl::OnMouseOut();
-  if (GetUI()) GetUI()->SetMouseCursor(ECursor::ARROW);
 }
 
 // --- IMPCornerResizer

@@ -31,7 +31,6 @@ class IMPBender : public IBSliderControl {
   IMPBender(float x, float y, float trackLength, const IBitmap& handle, int paramIdx);
   void OnInit() override;
   void OnMouseDrag(float x, float y, float dX, float dY, const IMouseMod& mod) override;
-  void OnMouseOver(float x, float y, const IMouseMod& mod) override;
   void OnMouseOut() override;
   bool IsPitchWheel() const { return GetParamIdx() == -50; }
 
@@ -48,8 +47,6 @@ class IMPKey : public IButtonControlBase, public IBitmapBase {
   void Draw(IGraphics& g) override;
   void OnMouseDown(float x, float y, const IMouseMod& mod) override;
   void OnMouseUp(float x, float y, const IMouseMod& mod) override;
-  void OnMouseOver(float x, float y, const IMouseMod& mod) override;
-  void OnMouseOut() override;
   int Note() const { return note; }
   bool IsLatched() const { return latched; }
 
@@ -89,8 +86,6 @@ class IMPDropDown : public IControl {
   void OnInit() override;
   void Draw(IGraphics& g) override;
   void OnMouseDown(float x, float y, const IMouseMod& mod) override;
-  void OnMouseOver(float x, float y, const IMouseMod& mod) override;
-  void OnMouseOut() override;
   void OnPopupMenuSelection(IPopupMenu* menu, int idx) override;
   IPopupMenu& Menu() { return menu; }
 

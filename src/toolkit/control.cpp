@@ -14,6 +14,16 @@ IControl::IControl(const IRECT& bounds, int paramIdx) : mRECT(bounds), mParamIdx
 
 void IControl::OnMouseDown(float, float, const IMouseMod&) {}
 
+void IControl::OnMouseOver(float, float, const IMouseMod&) {
+  if (mPointingHand && !mMouseIsOver && mGraphics) mGraphics->SetMouseCursor(ECursor::HAND);
+  mMouseIsOver = true;
+}
+
+void IControl::OnMouseOut() {
+  if (mPointingHand && mGraphics) mGraphics->SetMouseCursor(ECursor::ARROW);
+  mMouseIsOver = false;
+}
+
 const IParam* IControl::GetParam() const {
   return mDelegate && mParamIdx >= 0 ? mDelegate->GetParam(mParamIdx) : nullptr;
 }

@@ -37,8 +37,9 @@ class IControl {
   virtual void OnMouseDrag(float, float, float, float, const IMouseMod&) {}
   virtual void OnMouseDblClick(float x, float y, const IMouseMod& mod) { OnMouseDown(x, y, mod); }
   virtual void OnMouseWheel(float, float, const IMouseMod&, float) {}
-  virtual void OnMouseOver(float, float, const IMouseMod&) { mMouseIsOver = true; }
-  virtual void OnMouseOut() { mMouseIsOver = false; }
+  // A control that points with the hand shows it while the mouse is over it.
+  virtual void OnMouseOver(float x, float y, const IMouseMod& mod);
+  virtual void OnMouseOut();
   // The chosen item, with the menu it belongs to; nullptr when dismissed.
   virtual void OnPopupMenuSelection(IPopupMenu*, int) {}
   virtual bool IsHit(float x, float y) const { return mRECT.Contains(x, y); }
@@ -95,6 +96,7 @@ class IControl {
   bool mIgnoreMouse = false;
   bool mMouseIsOver = false;
   bool mHideCursorOnDrag = true;
+  bool mPointingHand = false;
   std::string mTooltip;
   IText mText;
   IBlend mBlend;
