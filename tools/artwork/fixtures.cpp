@@ -12,14 +12,8 @@ namespace {
 
 void drawChromeBezel(cairo_t* cr, double cx, double cy, double r) {
   addCircle(cr, cx, cy, r);
-  cairo_pattern_t* chrome = cairo_pattern_create_linear(cx - r, cy - r, cx + r, cy + r);
-  addStop(chrome, 0, grey(0.92));
-  addStop(chrome, 0.45, grey(0.42));
-  addStop(chrome, 0.7, grey(0.7));
-  addStop(chrome, 1, grey(0.25));
-  cairo_set_source(cr, chrome);
+  setGradient(cr, linearGradient(cx - r, cy - r, cx + r, cy + r), {{0, grey(0.92)}, {0.45, grey(0.42)}, {0.7, grey(0.7)}, {1, grey(0.25)}});
   cairo_fill_preserve(cr);
-  cairo_pattern_destroy(chrome);
   setColour(cr, grey(0.05, 0.9));
   cairo_set_line_width(cr, 1);
   cairo_stroke(cr);
@@ -27,14 +21,8 @@ void drawChromeBezel(cairo_t* cr, double cx, double cy, double r) {
 
 void drawJewel(cairo_t* cr, double cx, double cy, double r, const Colour& colour, bool lit) {
   addCircle(cr, cx, cy, r);
-  cairo_pattern_t* body = cairo_pattern_create_radial(cx - 0.2 * r, cy - 0.25 * r, 0, cx, cy, r);
-  addStop(body, 0, lit ? colour.mix(grey(1), 0.75) : colour.scaled(1.9));
-  addStop(body, 0.35, lit ? colour : colour.scaled(1.2));
-  addStop(body, 0.85, colour.scaled(0.7));
-  addStop(body, 1, colour.scaled(0.4));
-  cairo_set_source(cr, body);
+  setGradient(cr, radialGradient(cx - 0.2 * r, cy - 0.25 * r, 0, cx, cy, r), {{0, lit ? colour.mix(grey(1), 0.75) : colour.scaled(1.9)}, {0.35, lit ? colour : colour.scaled(1.2)}, {0.85, colour.scaled(0.7)}, {1, colour.scaled(0.4)}});
   cairo_fill(cr);
-  cairo_pattern_destroy(body);
   // Facets: alternate bright and dark wedges, faint.
   for (int i = 0; i < 8; ++i) {
     const double a0 = i * 45 + 10, a1 = a0 + 22.5;
@@ -74,14 +62,8 @@ void drawWheelHandle(Image& image) {
   const Rect ridge{3, 2, w - 6, h - 4};
   addRoundedRect(cr, ridge, 6);
   // A curved rubber surface: lit along its upper flank, dark below.
-  cairo_pattern_t* round = cairo_pattern_create_linear(0, ridge.y, 0, ridge.bottom());
-  addStop(round, 0, grey(0.12));
-  addStop(round, 0.22, grey(0.36));
-  addStop(round, 0.5, grey(0.22));
-  addStop(round, 1, grey(0.04));
-  cairo_set_source(cr, round);
+  setGradient(cr, linearGradient(0, ridge.y, 0, ridge.bottom()), {{0, grey(0.12)}, {0.22, grey(0.36)}, {0.5, grey(0.22)}, {1, grey(0.04)}});
   cairo_fill_preserve(cr);
-  cairo_pattern_destroy(round);
   cairo_save(cr);
   cairo_clip(cr);
   // Ribs across the wheel.
@@ -97,14 +79,8 @@ void drawWheelHandle(Image& image) {
     cairo_stroke(cr);
   }
   // The wheel's rims darken both ends.
-  cairo_pattern_t* ends = cairo_pattern_create_linear(ridge.x, 0, ridge.right(), 0);
-  addStop(ends, 0, grey(0, 0.6));
-  addStop(ends, 0.15, grey(0, 0));
-  addStop(ends, 0.85, grey(0, 0));
-  addStop(ends, 1, grey(0, 0.7));
-  cairo_set_source(cr, ends);
+  setGradient(cr, linearGradient(ridge.x, 0, ridge.right(), 0), {{0, grey(0, 0.6)}, {0.15, grey(0, 0)}, {0.85, grey(0, 0)}, {1, grey(0, 0.7)}});
   cairo_paint(cr);
-  cairo_pattern_destroy(ends);
   cairo_restore(cr);
   addRoundedRect(cr, {ridge.x + 0.5, ridge.y + 0.5, ridge.w - 1, ridge.h - 1}, 6);
   setColour(cr, grey(0, 0.8));

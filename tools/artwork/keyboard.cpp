@@ -155,14 +155,8 @@ void drawWhiteKey(Image& image, const WhiteKeyShape& shape, bool down) {
   cairo_fill_preserve(cr);
   cairo_pattern_destroy(length);
   // Rounded side edges.
-  cairo_pattern_t* sides = cairo_pattern_create_linear(0, 0, kWhiteWidth, 0);
-  addStop(sides, 0, grey(0, 0.22));
-  addStop(sides, 0.06, grey(0, 0));
-  addStop(sides, 0.94, grey(0, 0));
-  addStop(sides, 1, grey(0, 0.3));
-  cairo_set_source(cr, sides);
+  setGradient(cr, linearGradient(0, 0, kWhiteWidth, 0), {{0, grey(0, 0.22)}, {0.06, grey(0, 0)}, {0.94, grey(0, 0)}, {1, grey(0, 0.3)}});
   cairo_fill(cr);
-  cairo_pattern_destroy(sides);
   // The front lip: a narrow face whose top edge catches the light; the
   // pressed key's front tips away, so less of it shows.
   const double lip = down ? 6 : 11;
@@ -170,12 +164,8 @@ void drawWhiteKey(Image& image, const WhiteKeyShape& shape, bool down) {
   addWhiteKeyPath(cr, shape);
   cairo_clip(cr);
   cairo_rectangle(cr, 0, kWhiteLength - lip, kWhiteWidth, lip);
-  cairo_pattern_t* face = cairo_pattern_create_linear(0, kWhiteLength - lip, 0, kWhiteLength);
-  addStop(face, 0, ivory.scaled(down ? 0.74 : 0.8));
-  addStop(face, 1, ivory.scaled(down ? 0.56 : 0.62));
-  cairo_set_source(cr, face);
+  setGradient(cr, linearGradient(0, kWhiteLength - lip, 0, kWhiteLength), {{0, ivory.scaled(down ? 0.74 : 0.8)}, {1, ivory.scaled(down ? 0.56 : 0.62)}});
   cairo_fill(cr);
-  cairo_pattern_destroy(face);
   setColour(cr, grey(1, 0.55));
   cairo_set_line_width(cr, 1);
   cairo_move_to(cr, 2, kWhiteLength - lip - 0.5);
@@ -208,13 +198,8 @@ void drawBlackKey(Image& image, bool down) {
   cairo_line_to(cr, right - 0.5, h - 3);
   cairo_line_to(cr, left + 0.5, h - 3);
   cairo_close_path(cr);
-  cairo_pattern_t* slope = cairo_pattern_create_linear(0, front, 0, h);
-  addStop(slope, 0, grey(down ? 0.22 : 0.3));
-  addStop(slope, 0.7, grey(down ? 0.12 : 0.16));
-  addStop(slope, 1, grey(0.05));
-  cairo_set_source(cr, slope);
+  setGradient(cr, linearGradient(0, front, 0, h), {{0, grey(down ? 0.22 : 0.3)}, {0.7, grey(down ? 0.12 : 0.16)}, {1, grey(0.05)}});
   cairo_fill(cr);
-  cairo_pattern_destroy(slope);
   setColour(cr, grey(1, down ? 0.12 : 0.22));
   cairo_set_line_width(cr, 1);
   cairo_move_to(cr, left + bevel, front + 0.5);
@@ -223,20 +208,9 @@ void drawBlackKey(Image& image, bool down) {
   // The top face, in shade at the back under the panel's lip.
   const Rect top{left + bevel + 0.5, 0, right - left - 2 * bevel - 1, front - 1};
   addRoundedRect(cr, {top.x, top.y - 3, top.w, top.h + 3}, 2);
-  cairo_pattern_t* face = cairo_pattern_create_linear(0, 0, 0, front);
-  addStop(face, 0, grey(0.03));
-  addStop(face, (down ? 60.0 : 30.0) / h, grey(down ? 0.1 : 0.13));
-  addStop(face, 1, grey(down ? 0.13 : 0.19));
-  cairo_set_source(cr, face);
+  setGradient(cr, linearGradient(0, 0, 0, front), {{0, grey(0.03)}, {(down ? 60.0 : 30.0) / h, grey(down ? 0.1 : 0.13)}, {1, grey(down ? 0.13 : 0.19)}});
   cairo_fill_preserve(cr);
-  cairo_pattern_destroy(face);
   // Lacquer: a soft reflection running down the key, left of its middle.
-  cairo_pattern_t* sheen = cairo_pattern_create_linear(top.x, 0, top.right(), 0);
-  addStop(sheen, 0, grey(1, 0.06));
-  addStop(sheen, 0.28, grey(1, 0.13));
-  addStop(sheen, 0.5, grey(1, 0.02));
-  addStop(sheen, 1, grey(0, 0.12));
-  cairo_set_source(cr, sheen);
+  setGradient(cr, linearGradient(top.x, 0, top.right(), 0), {{0, grey(1, 0.06)}, {0.28, grey(1, 0.13)}, {0.5, grey(1, 0.02)}, {1, grey(0, 0.12)}});
   cairo_fill(cr);
-  cairo_pattern_destroy(sheen);
 }

@@ -22,33 +22,19 @@ double angleOf(double dx, double dy) { return std::atan2(dx, -dy) * 180 / std::n
 
 // The black skirt: a wide flange, lit from the top left.
 void fillSkirt(cairo_t* cr, double cx, double cy, double r) {
-  cairo_pattern_t* sheen = cairo_pattern_create_radial(cx - 0.35 * r, cy - 0.4 * r, 0, cx, cy, 1.25 * r);
-  addStop(sheen, 0, grey(0.3));
-  addStop(sheen, 0.45, grey(0.13));
-  addStop(sheen, 1, grey(0.035));
-  cairo_set_source(cr, sheen);
+  setGradient(cr, radialGradient(cx - 0.35 * r, cy - 0.4 * r, 0, cx, cy, 1.25 * r), {{0, grey(0.3)}, {0.45, grey(0.13)}, {1, grey(0.035)}});
   cairo_fill_preserve(cr);
-  cairo_pattern_destroy(sheen);
   // The rim catches the light on one side.
-  cairo_pattern_t* rim = cairo_pattern_create_linear(cx - r, cy - r, cx + r, cy + r);
-  addStop(rim, 0, grey(0.55, 0.55));
-  addStop(rim, 0.5, grey(0.1, 0.2));
-  addStop(rim, 1, grey(0, 0.8));
-  cairo_set_source(cr, rim);
+  setGradient(cr, linearGradient(cx - r, cy - r, cx + r, cy + r), {{0, grey(0.55, 0.55)}, {0.5, grey(0.1, 0.2)}, {1, grey(0, 0.8)}});
   cairo_set_line_width(cr, 1.1);
   cairo_stroke(cr);
-  cairo_pattern_destroy(rim);
 }
 
 // The skirt in shadow under the body.
 void shadeUnderBody(cairo_t* cr, double cx, double cy, double body) {
-  cairo_pattern_t* shade = cairo_pattern_create_radial(cx + 1.5, cy + 2.5, body - 2, cx + 1.5, cy + 2.5, body + 5);
-  addStop(shade, 0, grey(0, 0.7));
-  addStop(shade, 1, grey(0, 0));
-  cairo_set_source(cr, shade);
+  setGradient(cr, radialGradient(cx + 1.5, cy + 2.5, body - 2, cx + 1.5, cy + 2.5, body + 5), {{0, grey(0, 0.7)}, {1, grey(0, 0)}});
   addCircle(cr, cx + 1.5, cy + 2.5, body + 5);
   cairo_fill(cr);
-  cairo_pattern_destroy(shade);
 }
 
 // The knurled body: grooves that turn with the knob under a fixed light,
@@ -69,23 +55,14 @@ void drawBody(cairo_t* cr, double cx, double cy, double body, double angle) {
     cairo_stroke(cr);
   }
   const double top = body - knurl;
-  cairo_pattern_t* face = cairo_pattern_create_radial(cx - 0.4 * top, cy - 0.45 * top, 0, cx, cy, 1.2 * top);
-  addStop(face, 0, grey(0.2));
-  addStop(face, 0.6, grey(0.09));
-  addStop(face, 1, grey(0.05));
-  cairo_set_source(cr, face);
+  setGradient(cr, radialGradient(cx - 0.4 * top, cy - 0.45 * top, 0, cx, cy, 1.2 * top), {{0, grey(0.2)}, {0.6, grey(0.09)}, {1, grey(0.05)}});
   addCircle(cr, cx, cy, top);
   cairo_fill(cr);
-  cairo_pattern_destroy(face);
   // A thin bright edge where the top face meets the knurl, on the lit side.
-  cairo_pattern_t* edge = cairo_pattern_create_linear(cx - top, cy - top, cx + top, cy + top);
-  addStop(edge, 0, grey(0.6, 0.5));
-  addStop(edge, 0.5, grey(0.3, 0));
-  cairo_set_source(cr, edge);
+  setGradient(cr, linearGradient(cx - top, cy - top, cx + top, cy + top), {{0, grey(0.6, 0.5)}, {0.5, grey(0.3, 0)}});
   cairo_set_line_width(cr, 0.8);
   addCircle(cr, cx, cy, top - 0.4);
   cairo_stroke(cr);
-  cairo_pattern_destroy(edge);
 }
 
 void strokeLine(cairo_t* cr, Point a, Point b, double width, const Colour& colour) {
@@ -195,14 +172,9 @@ void drawCrack(cairo_t* cr, double cx, double cy, double from, double to, double
 
 // Where the cap was: a dark hole with the bare, flatted shaft in it.
 void drawMissingCap(cairo_t* cr, double cx, double cy, double r, double angle) {
-  cairo_pattern_t* hole = cairo_pattern_create_radial(cx + 1, cy + 1.5, 0, cx, cy, r);
-  addStop(hole, 0, grey(0.07));
-  addStop(hole, 0.8, grey(0.02));
-  addStop(hole, 1, grey(0.0));
-  cairo_set_source(cr, hole);
+  setGradient(cr, radialGradient(cx + 1, cy + 1.5, 0, cx, cy, r), {{0, grey(0.07)}, {0.8, grey(0.02)}, {1, grey(0.0)}});
   addCircle(cr, cx, cy, r);
   cairo_fill(cr);
-  cairo_pattern_destroy(hole);
   // The far wall of the hole catches the light.
   cairo_set_line_width(cr, 1.2);
   setColour(cr, grey(0.35, 0.6));
@@ -217,13 +189,8 @@ void drawMissingCap(cairo_t* cr, double cx, double cy, double r, double angle) {
   cairo_new_sub_path(cr);
   cairo_arc(cr, 0, 0, shaft, -flat, std::numbers::pi + flat);
   cairo_close_path(cr);
-  cairo_pattern_t* steel = cairo_pattern_create_linear(-shaft, -shaft, shaft, shaft);
-  addStop(steel, 0, grey(0.78));
-  addStop(steel, 0.55, grey(0.45));
-  addStop(steel, 1, grey(0.25));
-  cairo_set_source(cr, steel);
+  setGradient(cr, linearGradient(-shaft, -shaft, shaft, shaft), {{0, grey(0.78)}, {0.55, grey(0.45)}, {1, grey(0.25)}});
   cairo_fill(cr);
-  cairo_pattern_destroy(steel);
   setColour(cr, grey(0.08, 0.9));
   cairo_set_line_width(cr, 1.1);
   cairo_move_to(cr, -shaft * 0.9, shaft * 0.15);

@@ -15,6 +15,20 @@ Colour grey(double level, double alpha) { return {level, level, level, alpha}; }
 
 void setColour(cairo_t* cr, const Colour& c) { cairo_set_source_rgba(cr, c.r, c.g, c.b, c.a); }
 
+cairo_pattern_t* linearGradient(double x0, double y0, double x1, double y1) {
+  return cairo_pattern_create_linear(x0, y0, x1, y1);
+}
+
+cairo_pattern_t* radialGradient(double cx0, double cy0, double r0, double cx1, double cy1, double r1) {
+  return cairo_pattern_create_radial(cx0, cy0, r0, cx1, cy1, r1);
+}
+
+void setGradient(cairo_t* cr, cairo_pattern_t* pattern, std::initializer_list<GradientStop> stops) {
+  for (const GradientStop& stop : stops) addStop(pattern, stop.offset, stop.colour);
+  cairo_set_source(cr, pattern);
+  cairo_pattern_destroy(pattern);
+}
+
 void addStop(cairo_pattern_t* pattern, double offset, const Colour& c) {
   cairo_pattern_add_color_stop_rgba(pattern, offset, c.r, c.g, c.b, c.a);
 }

@@ -6,6 +6,8 @@
 
 #include <cairo.h>
 
+#include <initializer_list>
+
 #include "image.h"
 
 struct Colour {
@@ -21,6 +23,16 @@ Colour grey(double level, double alpha = 1);
 
 void setColour(cairo_t* cr, const Colour& colour);
 void addStop(cairo_pattern_t* pattern, double offset, const Colour& colour);
+
+struct GradientStop {
+  double offset;
+  Colour colour;
+};
+cairo_pattern_t* linearGradient(double x0, double y0, double x1, double y1);
+cairo_pattern_t* radialGradient(double cx0, double cy0, double r0, double cx1, double cy1, double r1);
+// Gives the new `pattern` these stops and makes it the source; the context
+// keeps the only reference, so nothing is left to free.
+void setGradient(cairo_t* cr, cairo_pattern_t* pattern, std::initializer_list<GradientStop> stops);
 
 void addRoundedRect(cairo_t* cr, const Rect& rect, double radius);
 void addCircle(cairo_t* cr, double cx, double cy, double radius);

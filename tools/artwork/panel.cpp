@@ -83,13 +83,8 @@ void drawKeyBed(cairo_t* cr) {
   // A felt strip behind the keys' tails.
   const double feltTop = kKeyBedTop, feltBottom = Keyboard::kTop + 14;
   cairo_rectangle(cr, bed.x, feltTop, bed.w, feltBottom - feltTop);
-  cairo_pattern_t* felt = cairo_pattern_create_linear(0, feltTop, 0, feltBottom);
-  addStop(felt, 0, {0.2, 0.035, 0.03});
-  addStop(felt, 0.5, {0.3, 0.05, 0.045});
-  addStop(felt, 1, {0.16, 0.03, 0.025});
-  cairo_set_source(cr, felt);
+  setGradient(cr, linearGradient(0, feltTop, 0, feltBottom), {{0, {0.2, 0.035, 0.03}}, {0.5, {0.3, 0.05, 0.045}}, {1, {0.16, 0.03, 0.025}}});
   cairo_fill(cr);
-  cairo_pattern_destroy(felt);
   // The key rail in front of the keys.
   const double railTop = Keyboard::kTop + Keyboard::kWhiteLength;
   cairo_rectangle(cr, bed.x, railTop, bed.w, kHeight - railTop);
@@ -97,20 +92,12 @@ void drawKeyBed(cairo_t* cr) {
   cairo_fill(cr);
   // The panel's front edge throws a shadow into the bed.
   cairo_rectangle(cr, bed.x, kPanelFront, bed.w, 14);
-  cairo_pattern_t* shade = cairo_pattern_create_linear(0, kPanelFront, 0, kPanelFront + 14);
-  addStop(shade, 0, grey(0, 0.85));
-  addStop(shade, 1, grey(0, 0));
-  cairo_set_source(cr, shade);
+  setGradient(cr, linearGradient(0, kPanelFront, 0, kPanelFront + 14), {{0, grey(0, 0.85)}, {1, grey(0, 0)}});
   cairo_fill(cr);
-  cairo_pattern_destroy(shade);
   // The bed's left wall, beside the wheels' plate.
   cairo_rectangle(cr, bed.x, kPanelFront, 6, bed.h);
-  cairo_pattern_t* wall = cairo_pattern_create_linear(bed.x, 0, bed.x + 6, 0);
-  addStop(wall, 0, grey(0, 0.8));
-  addStop(wall, 1, grey(0, 0));
-  cairo_set_source(cr, wall);
+  setGradient(cr, linearGradient(bed.x, 0, bed.x + 6, 0), {{0, grey(0, 0.8)}, {1, grey(0, 0)}});
   cairo_fill(cr);
-  cairo_pattern_destroy(wall);
 }
 
 void drawPanelEdges(cairo_t* cr) {
@@ -150,22 +137,13 @@ void drawRecess(cairo_t* cr, const Rect& r, double radius, double level) {
   cairo_save(cr);
   addRoundedRect(cr, r, radius);
   cairo_clip(cr);
-  cairo_pattern_t* shade = cairo_pattern_create_linear(0, r.y, 0, r.y + 9);
-  addStop(shade, 0, grey(0, 0.75));
-  addStop(shade, 1, grey(0, 0));
-  cairo_set_source(cr, shade);
+  setGradient(cr, linearGradient(0, r.y, 0, r.y + 9), {{0, grey(0, 0.75)}, {1, grey(0, 0)}});
   cairo_paint(cr);
-  cairo_pattern_destroy(shade);
   cairo_restore(cr);
   addRoundedRect(cr, {r.x - 0.5, r.y - 0.5, r.w + 1, r.h + 1}, radius + 0.5);
-  cairo_pattern_t* rim = cairo_pattern_create_linear(0, r.y, 0, r.bottom());
-  addStop(rim, 0, grey(0, 0.7));
-  addStop(rim, 0.6, grey(0, 0.2));
-  addStop(rim, 1, grey(1, 0.22));
-  cairo_set_source(cr, rim);
+  setGradient(cr, linearGradient(0, r.y, 0, r.bottom()), {{0, grey(0, 0.7)}, {0.6, grey(0, 0.2)}, {1, grey(1, 0.22)}});
   cairo_set_line_width(cr, 1);
   cairo_stroke(cr);
-  cairo_pattern_destroy(rim);
 }
 
 // The wheel seen through its slot: dark rubber curving away at both ends.
@@ -173,21 +151,11 @@ void drawWheelSlot(cairo_t* cr, const Rect& r) {
   // The bezel stays clear of the keys, which start 4 units right of the mod wheel.
   constexpr double kBezel = 4;
   addRoundedRect(cr, {r.x - kBezel, r.y - kBezel, r.w + 2 * kBezel, r.h + 2 * kBezel}, 6);
-  cairo_pattern_t* bezel = cairo_pattern_create_linear(0, r.y - kBezel, 0, r.bottom() + kBezel);
-  addStop(bezel, 0, grey(0.17));
-  addStop(bezel, 1, grey(0.05));
-  cairo_set_source(cr, bezel);
+  setGradient(cr, linearGradient(0, r.y - kBezel, 0, r.bottom() + kBezel), {{0, grey(0.17)}, {1, grey(0.05)}});
   cairo_fill(cr);
-  cairo_pattern_destroy(bezel);
   addRoundedRect(cr, r, 4);
-  cairo_pattern_t* drum = cairo_pattern_create_linear(0, r.y, 0, r.bottom());
-  addStop(drum, 0, grey(0.0));
-  addStop(drum, 0.4, grey(0.11));
-  addStop(drum, 0.6, grey(0.09));
-  addStop(drum, 1, grey(0.0));
-  cairo_set_source(cr, drum);
+  setGradient(cr, linearGradient(0, r.y, 0, r.bottom()), {{0, grey(0.0)}, {0.4, grey(0.11)}, {0.6, grey(0.09)}, {1, grey(0.0)}});
   cairo_fill(cr);
-  cairo_pattern_destroy(drum);
   cairo_save(cr);
   addRoundedRect(cr, r, 4);
   cairo_clip(cr);
@@ -198,14 +166,8 @@ void drawWheelSlot(cairo_t* cr, const Rect& r) {
   setColour(cr, grey(0, 0.45));
   cairo_set_line_width(cr, 1);
   cairo_stroke(cr);
-  cairo_pattern_t* rims = cairo_pattern_create_linear(r.x, 0, r.right(), 0);
-  addStop(rims, 0, grey(0, 0.75));
-  addStop(rims, 0.12, grey(0, 0));
-  addStop(rims, 0.88, grey(0, 0));
-  addStop(rims, 1, grey(0, 0.75));
-  cairo_set_source(cr, rims);
+  setGradient(cr, linearGradient(r.x, 0, r.right(), 0), {{0, grey(0, 0.75)}, {0.12, grey(0, 0)}, {0.88, grey(0, 0)}, {1, grey(0, 0.75)}});
   cairo_paint(cr);
-  cairo_pattern_destroy(rims);
   cairo_restore(cr);
 }
 

@@ -25,13 +25,8 @@ void enterRockerAxes(cairo_t* cr, const Image& image, bool vertical) {
 void drawBezel(cairo_t* cr, const RockerFrame& f, double inset) {
   const double radius = f.thickness * 0.16;
   addRoundedRect(cr, {0.5, 0.5, f.length - 1, f.thickness - 1}, radius);
-  cairo_pattern_t* body = cairo_pattern_create_linear(0, 0, 0, f.thickness);
-  addStop(body, 0, grey(0.2));
-  addStop(body, 0.5, grey(0.09));
-  addStop(body, 1, grey(0.04));
-  cairo_set_source(cr, body);
+  setGradient(cr, linearGradient(0, 0, 0, f.thickness), {{0, grey(0.2)}, {0.5, grey(0.09)}, {1, grey(0.04)}});
   cairo_fill_preserve(cr);
-  cairo_pattern_destroy(body);
   setColour(cr, grey(0, 0.9));
   cairo_set_line_width(cr, 1);
   cairo_stroke(cr);
@@ -67,14 +62,8 @@ void drawPaddleHalf(cairo_t* cr, double u0, double u1, double v0, double v1, con
   cairo_fill_preserve(cr);
   cairo_pattern_destroy(along);
   // Across the paddle: a sheen along the lit edge, shade along the other.
-  cairo_pattern_t* across = cairo_pattern_create_linear(0, v0, 0, v1);
-  addStop(across, 0, grey(1, raised ? 0.28 : 0.1));
-  addStop(across, 0.3, grey(1, 0));
-  addStop(across, 0.75, grey(0, 0));
-  addStop(across, 1, grey(0, 0.35));
-  cairo_set_source(cr, across);
+  setGradient(cr, linearGradient(0, v0, 0, v1), {{0, grey(1, raised ? 0.28 : 0.1)}, {0.3, grey(1, 0)}, {0.75, grey(0, 0)}, {1, grey(0, 0.35)}});
   cairo_fill(cr);
-  cairo_pattern_destroy(across);
   if (look.ribbed) {
     const double step = 4;
     const double first = std::min(u0, u1) + 3, last = std::max(u0, u1) - 2;
@@ -177,13 +166,8 @@ void drawSlider(cairo_t* cr, double cx, double top, double bottom, double halfWi
   setColour(cr, grey(0, 0.45));
   cairo_fill(cr);
   addRoundedRect(cr, body, 3);
-  cairo_pattern_t* metal = cairo_pattern_create_linear(body.x, body.y, body.right(), body.bottom());
-  addStop(metal, 0, grey(0.9));
-  addStop(metal, 0.5, grey(0.62));
-  addStop(metal, 1, grey(0.36));
-  cairo_set_source(cr, metal);
+  setGradient(cr, linearGradient(body.x, body.y, body.right(), body.bottom()), {{0, grey(0.9)}, {0.5, grey(0.62)}, {1, grey(0.36)}});
   cairo_fill_preserve(cr);
-  cairo_pattern_destroy(metal);
   setColour(cr, grey(0.15, 0.9));
   cairo_set_line_width(cr, 0.8);
   cairo_stroke(cr);
@@ -217,14 +201,9 @@ void drawSlideSwitch(Image& image, bool right) {
   cairo_fill(cr);
   cairo_restore(cr);
   addRoundedRect(cr, {plate.x + 0.5, plate.y + 0.5, plate.w - 1, plate.h - 1}, 4);
-  cairo_pattern_t* bevel = cairo_pattern_create_linear(0, plate.y, 0, plate.bottom());
-  addStop(bevel, 0, grey(1, 0.6));
-  addStop(bevel, 0.5, grey(0.5, 0.1));
-  addStop(bevel, 1, grey(0, 0.7));
-  cairo_set_source(cr, bevel);
+  setGradient(cr, linearGradient(0, plate.y, 0, plate.bottom()), {{0, grey(1, 0.6)}, {0.5, grey(0.5, 0.1)}, {1, grey(0, 0.7)}});
   cairo_set_line_width(cr, 1);
   cairo_stroke(cr);
-  cairo_pattern_destroy(bevel);
   drawScrew(cr, 9.5, h / 2, 4.2, 35);
   drawScrew(cr, w - 9.5, h / 2, 4.2, 115);
   // The slot, and the slider at one end of it.
@@ -247,33 +226,19 @@ void drawPushSwitch(Image& image, const Font& font, const char* word, bool lit) 
   cairo_t* cr = image.cr();
   const double w = image.width(), h = image.height();
   addRoundedRect(cr, {0.5, 0.5, w - 1, h - 1}, 7);
-  cairo_pattern_t* bezel = cairo_pattern_create_linear(0, 0, 0, h);
-  addStop(bezel, 0, grey(0.22));
-  addStop(bezel, 1, grey(0.04));
-  cairo_set_source(cr, bezel);
+  setGradient(cr, linearGradient(0, 0, 0, h), {{0, grey(0.22)}, {1, grey(0.04)}});
   cairo_fill_preserve(cr);
-  cairo_pattern_destroy(bezel);
   setColour(cr, grey(0, 0.9));
   cairo_set_line_width(cr, 1);
   cairo_stroke(cr);
   const Rect cap{4, 4, w - 8, h - 8};
   addRoundedRect(cr, cap, 5);
   if (lit) {
-    cairo_pattern_t* glow = cairo_pattern_create_radial(w / 2, h / 2, 2, w / 2, h / 2, w / 2);
-    addStop(glow, 0, {1.0, 0.86, 0.52});
-    addStop(glow, 0.6, {1.0, 0.64, 0.2});
-    addStop(glow, 1, {0.82, 0.38, 0.06});
-    cairo_set_source(cr, glow);
+    setGradient(cr, radialGradient(w / 2, h / 2, 2, w / 2, h / 2, w / 2), {{0, {1.0, 0.86, 0.52}}, {0.6, {1.0, 0.64, 0.2}}, {1, {0.82, 0.38, 0.06}}});
     cairo_fill(cr);
-    cairo_pattern_destroy(glow);
   } else {
-    cairo_pattern_t* plastic = cairo_pattern_create_linear(0, cap.y, 0, cap.bottom());
-    addStop(plastic, 0, grey(0.27));
-    addStop(plastic, 0.5, grey(0.17));
-    addStop(plastic, 1, grey(0.1));
-    cairo_set_source(cr, plastic);
+    setGradient(cr, linearGradient(0, cap.y, 0, cap.bottom()), {{0, grey(0.27)}, {0.5, grey(0.17)}, {1, grey(0.1)}});
     cairo_fill(cr);
-    cairo_pattern_destroy(plastic);
   }
   addRoundedRect(cr, {cap.x + 0.5, cap.y + 0.5, cap.w - 1, cap.h - 1}, 5);
   setColour(cr, grey(1, lit ? 0.45 : 0.18));
