@@ -187,18 +187,18 @@ TEST(Standalone, PlaysUnderJackAndXWhenItsPanelIsClicked) {
     if (window.empty()) std::this_thread::sleep_for(100ms);
   }
   ASSERT_FALSE(window.empty()) << "no window";
-  std::this_thread::sleep_for(500ms);
+  std::this_thread::sleep_for(1000ms);
   auto click = [&](int designX, int designY) {
     run("xdotool mousemove --window " + window + " " + std::to_string(designX / 2) + " " + std::to_string(designY / 2) +
         " click 1");
-    std::this_thread::sleep_for(150ms);
+    std::this_thread::sleep_for(300ms);
   };
   auto playKey = [&] {
     run("xdotool mousemove --window " + window + " " + std::to_string(996 / 2) + " " + std::to_string(950 / 2) +
         " mousedown 1");
     const double energy = probe.listen(400ms);
     run("xdotool mouseup 1");
-    std::this_thread::sleep_for(100ms);
+    std::this_thread::sleep_for(200ms);
     return energy;
   };
 
@@ -216,7 +216,7 @@ TEST(Standalone, PlaysUnderJackAndXWhenItsPanelIsClicked) {
   // To 110V while powered: the fuse blows and the unit goes silent; a click
   // on the strip puts in a new fuse and it plays again.
   click(1756, 384);
-  std::this_thread::sleep_for(200ms);
+  std::this_thread::sleep_for(500ms);
   EXPECT_LT(playKey(), playing / 100);
   click(900, 560);
   EXPECT_GT(playKey(), playing / 10);

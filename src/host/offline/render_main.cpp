@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "host/resource_folder.h"
 #include "demo_song.h"
 #include "midi_file.h"
 #include "render_job.h"
@@ -52,10 +53,7 @@ bool parseNumber(const char* text, double low, double high, double& out) {
 // Where the clips are: $WOBBLYTONE_RESOURCES, next to this program, or the
 // install prefix's share/wobblytone/.
 std::string findResources(const char* argv0) {
-  if (const char* env = std::getenv("WOBBLYTONE_RESOURCES"); env && *env) {
-    std::string path = env;
-    return path.back() == '/' ? path : path + "/";
-  }
+  if (std::string env = resourceFolderFromEnvironment(); !env.empty()) return env;
   char exe[PATH_MAX];
   const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
   std::string self = n > 0 ? std::string(exe, static_cast<size_t>(n)) : std::string(argv0);
