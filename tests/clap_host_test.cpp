@@ -71,7 +71,7 @@ TEST_F(ClapBuild, FactoryDescribesTheInstrumentAndRefusesOtherIds) {
   EXPECT_TRUE(clap_version_is_compatible(d->clap_version));
   std::vector<std::string> features;
   for (const char* const* f = d->features; f && *f; ++f) features.emplace_back(*f);
-  EXPECT_EQ(features, (std::vector<std::string>{"instrument", "synthesizer", "mono"}));
+  EXPECT_EQ(features, (std::vector<std::string>{"instrument", "synthesizer", "stereo"}));
 
   ClapInstance wrong("com.marlpitmusic.other");
   EXPECT_EQ(wrong.plugin, nullptr);
