@@ -29,28 +29,32 @@
 
 namespace testhost {
 
-// The loaded file and its entry, initialised once for the whole program as a
-// host does.
+// A loaded .clap file and its entry, initialised once as a host does. The
+// build's own file is loaded once for the whole program (`get`); a test may
+// load another copy and hand `init` a path of its choosing, as hosts differ
+// there (some pass the file, some the folder that holds it).
 class ClapModule {
  public:
   static ClapModule& get() {
-    static ClapModule module;
+    static ClapModule module(WOBBLYTONE_CLAP_FILE, WOBBLYTONE_CLAP_FILE);
     return module;
   }
-  const clap_plugin_factory_t* factory = nullptr;
-
- private:
-  ClapModule() {
-    handle = dlopen(WOBBLYTONE_CLAP_FILE, RTLD_NOW | RTLD_LOCAL);
+  ClapModule(const std::string& file, const std::string& initPath) {
+    handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) return;
     entry = static_cast<const clap_plugin_entry_t*>(dlsym(handle, "clap_entry"));
-    if (!entry || !entry->init(WOBBLYTONE_CLAP_FILE)) return;
+    if (!entry || !entry->init(initPath.c_str())) return;
     factory = static_cast<const clap_plugin_factory_t*>(entry->get_factory(CLAP_PLUGIN_FACTORY_ID));
   }
   ~ClapModule() {
     if (entry && factory) entry->deinit();
     if (handle) dlclose(handle);
   }
+  ClapModule(const ClapModule&) = delete;
+  ClapModule& operator=(const ClapModule&) = delete;
+  const clap_plugin_factory_t* factory = nullptr;
+
+ private:
   void* handle = nullptr;
   const clap_plugin_entry_t* entry = nullptr;
 };
@@ -134,7 +138,8 @@ inline clap_event_param_value_t paramEvent(uint32_t time, clap_id id, double val
 // The host side of one plug-in instance.
 class ClapInstance {
  public:
-  explicit ClapInstance(const char* id = "com.marlpitmusic.wobblytone") {
+  explicit ClapInstance(const char* id = "com.marlpitmusic.wobblytone",
+                        const clap_plugin_factory_t* factory = ClapModule::get().factory) {
     host.clap_version = CLAP_VERSION;
     host.host_data = this;
     host.name = "wobblytone-test-host";
@@ -168,7 +173,6 @@ class ClapInstance {
     hostParams.clear = [](const clap_host_t*, clap_id, clap_param_clear_flags) {};
     hostParams.request_flush = [](const clap_host_t* h) { static_cast<ClapInstance*>(h->host_data)->flushRequested = true; };
 
-    const clap_plugin_factory_t* factory = ClapModule::get().factory;
     if (!factory) return;
     plugin = factory->create_plugin(factory, &host, id);
     if (!plugin) return;

@@ -5,10 +5,16 @@
 // saves and loads state through streams that move a few bytes at a time.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <random>
 
 #include "child_process.h"
 #include "clap_host.h"
+#include "panel_reference.h"
+#include "test_util.h"
+#include "x_window.h"
 
 namespace {
 
@@ -346,4 +352,81 @@ TEST_F(ClapBuild, OpensItsEditorOnAnXDisplay) {
     unsetenv("DISPLAY");
   else
     setenv("DISPLAY", previous.c_str(), 1);
+}
+
+namespace {
+
+// A copy of the built .clap with its resources beside it, in a folder of
+// its own, so that it loads as a module apart from the build's file.
+struct CopiedClap {
+  CopiedClap() {
+    char pattern[] = "/tmp/wobblytone-clap-XXXXXX";
+    if (!mkdtemp(pattern)) return;
+    folder = pattern;
+    file = folder + "/Wobblytone.clap";
+    std::filesystem::copy_file(WOBBLYTONE_CLAP_FILE, file);
+    std::filesystem::copy(WOBBLYTONE_CLAP_RESOURCES, folder + "/Wobblytone-resources",
+                          std::filesystem::copy_options::recursive);
+  }
+  ~CopiedClap() {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+  }
+  std::string folder, file;
+};
+
+// Level of the A-440 reference tone over one second of a powered unit.
+double referenceToneOf(const clap_plugin_factory_t* factory) {
+  ClapInstance clap("com.marlpitmusic.wobblytone", factory);
+  if (!clap.plugin || !clap.activate(48000, 512)) return -1;
+  clap.render(4800, 512, {setParamAt(0, kPower, 1), setParamAt(0, kVoltage, 1), setParamAt(0, kA440, 1)});
+  const std::vector<float> out = clap.render(48000, 512, {});
+  return testutil::toneMagnitude(std::vector<double>(out.begin(), out.end()), 440, 48000);
+}
+
+// What the editor shows embedded in a host window, after a few idle ticks.
+testutil::Picture embeddedEditorOf(const clap_plugin_factory_t* factory, const std::string& display) {
+  testutil::HostWindow window(display, 976, 508);
+  ClapInstance clap("com.marlpitmusic.wobblytone", factory);
+  const auto* gui = static_cast<const clap_plugin_gui_t*>(clap.plugin->get_extension(clap.plugin, CLAP_EXT_GUI));
+  const auto* timer =
+      static_cast<const clap_plugin_timer_support_t*>(clap.plugin->get_extension(clap.plugin, CLAP_EXT_TIMER_SUPPORT));
+  if (!window.ok() || !gui || !timer || !gui->create(clap.plugin, CLAP_WINDOW_API_X11, false)) return {};
+  clap_window_t parent{};
+  parent.api = CLAP_WINDOW_API_X11;
+  parent.x11 = window.id();
+  gui->set_parent(clap.plugin, &parent);
+  gui->show(clap.plugin);
+  for (int i = 0; i < 20; ++i) {
+    timer->on_timer(clap.plugin, static_cast<clap_id>(clap.timers));
+    usleep(10000);
+  }
+  testutil::Picture shown = window.capture();
+  gui->hide(clap.plugin);
+  gui->destroy(clap.plugin);
+  return shown;
+}
+
+}  // namespace
+
+// Hosts differ in what they hand clap_entry.init: the file, as the CLAP
+// headers say, or the folder that holds it, as Carla does. Either way, and
+// with a path that leads nowhere, the clips play and the panel's bitmaps load.
+TEST_F(ClapBuild, FindsItsResourcesWhateverPathTheHostPasses) {
+  CopiedClap copy;
+  ASSERT_FALSE(copy.folder.empty());
+  testutil::VirtualDisplay display;
+  ASSERT_TRUE(display.start(std::string(std::getenv("HOME")) + "/xvfb-clap-init.log"));
+  testutil::UseDisplay use(display.name);
+  const testutil::Picture reference = testutil::referencePanel(77, 0.5f, WOBBLYTONE_CLAP_RESOURCES "/");
+  for (const std::string& given : {copy.folder, copy.folder + "/", copy.file, std::string("/nonexistent")}) {
+    SCOPED_TRACE(given);
+    ClapModule module(copy.file, given);
+    ASSERT_NE(module.factory, nullptr);
+    EXPECT_GT(referenceToneOf(module.factory), 0.2);
+    const testutil::Picture shown = embeddedEditorOf(module.factory, display.name);
+    ASSERT_EQ(shown.width, 976);
+    if (given == copy.folder) shown.savePNG(WOBBLYTONE_TEST_ARTIFACTS "/clap_editor_folder_init.png");
+    EXPECT_LT(testutil::coarseDifference(shown, reference), 0.05);
+  }
 }
