@@ -26,6 +26,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine_harness.h"
 #include "wobblytone.h"
 
 namespace {
@@ -478,23 +479,29 @@ TEST_F(Vst3Build, ParametersHaveFrozenIdsAndTheEngineNames) {
   v3_edit_controller* ctrl = vst3.ctrl();
   void* self = vst3.controller.p;
 
-  // Ours, in list order, are the only visible ones and carry ids 1..46; the
-  // hidden ones (MIDI controllers) have ids of their own, far from ours.
+  // Ours come first in the list (hosts that limit how many parameters can be
+  // automated count from the front), are the only visible ones and carry ids
+  // 1..46; the hidden ones (MIDI controllers) follow with ids of their own,
+  // far from ours, and are not for automation.
   std::vector<v3_param_info> ours;
   std::set<v3_param_id> ids;
-  int hiddenOutsideTheirRange = 0;
+  int hiddenOutsideTheirRange = 0, hiddenAutomatable = 0;
   const int32_t count = ctrl->get_parameter_count(self);
   for (int32_t i = 0; i < count; ++i) {
     v3_param_info info{};
     ASSERT_EQ(ctrl->get_parameter_info(self, i, &info), V3_OK) << i;
     ids.insert(info.param_id);
-    if (!(info.flags & V3_PARAM_IS_HIDDEN))
+    EXPECT_EQ(i < kNumOurParams, !(info.flags & V3_PARAM_IS_HIDDEN)) << i;
+    if (!(info.flags & V3_PARAM_IS_HIDDEN)) {
       ours.push_back(info);
-    else if (info.param_id < 0x10000u || info.param_id >= 0x80000000u)
-      ++hiddenOutsideTheirRange;
+      continue;
+    }
+    if (info.param_id < 0x10000u || info.param_id >= 0x80000000u) ++hiddenOutsideTheirRange;
+    if (info.flags & V3_PARAM_CAN_AUTOMATE) ++hiddenAutomatable;
   }
   EXPECT_EQ(ids.size(), static_cast<size_t>(count)) << "ids are not unique";
   EXPECT_EQ(hiddenOutsideTheirRange, 0);
+  EXPECT_EQ(hiddenAutomatable, 0);
   v3_param_info beyond{};
   EXPECT_NE(ctrl->get_parameter_info(self, count, &beyond), V3_OK);
   ASSERT_EQ(ours.size(), static_cast<size_t>(kNumOurParams));
@@ -648,4 +655,142 @@ TEST_F(Vst3Build, OffersItsEditorAsAnX11View) {
   EXPECT_EQ(rect.bottom - rect.top, 508);
   v3_cpp_obj_unref(view);
   EXPECT_EQ(v3_cpp_obj(vst.controller.p)->create_view(vst.controller.p, "no-such-view"), nullptr);
+}
+
+namespace {
+
+// Every parameter a host can list, hidden ones included, with its info.
+std::vector<v3_param_info> everyParameter(Vst3Instance& vst3) {
+  std::vector<v3_param_info> all;
+  const int32_t count = vst3.ctrl()->get_parameter_count(vst3.controller.p);
+  for (int32_t i = 0; i < count; ++i) {
+    v3_param_info info{};
+    if (vst3.ctrl()->get_parameter_info(vst3.controller.p, i, &info) == V3_OK) all.push_back(info);
+  }
+  return all;
+}
+
+// Where each MIDI controller parameter is: controller 0..127, 128 channel
+// pressure, 129 pitch bend, on channel 0..15.
+v3_param_id controllerId(Vst3Instance& vst3, int16_t controller, int16_t channel = 0) {
+  Ref<v3_midi_mapping> mapping;
+  v3_param_id id = 0;
+  if (queryInto(vst3.controller.p, v3_midi_mapping_iid, mapping))
+    v3_cpp_obj(mapping.p)->get_midi_controller_assignment(mapping.p, 0, channel, controller, &id);
+  return id;
+}
+
+// A powered, warm unit with Osc-1 at 8', so that A4 sounds at 440 Hz.
+void warmEightFoot(Vst3Instance& vst3) {
+  vst3.params.add(idOf(kPower), 1.0);
+  vst3.params.add(idOf(kVoltage), 1.0);
+  vst3.params.add(idOf(kWarmUp), 1.0);
+  vst3.params.add(idOf(kOsc1Range), 0.6);
+}
+
+// The pitch of one second of output after a settling fifth.
+double pitchOfNextSecond(Vst3Instance& vst3) {
+  std::vector<double> out;
+  for (int block = 0; block < 120 * 48000 / 100 / kBlock; ++block) {
+    vst3.process();
+    if (block >= 48000 / 5 / kBlock) out.insert(out.end(), vst3.left.begin(), vst3.left.end());
+  }
+  return testutil::measureFrequency(out, kRate);
+}
+
+}  // namespace
+
+// Until a host sends a MIDI controller a value, its parameter reads where
+// the controller rests: pitch bend at its centre, every other one at 0. A
+// value the edit controller is given reads back as given.
+TEST_F(Vst3Build, HiddenControllersReadWhereTheyRestUntilAValueIsSent) {
+  Vst3Instance vst3;
+  ASSERT_TRUE(vst3.ok);
+  std::set<v3_param_id> bends;
+  for (int16_t channel = 0; channel < 16; ++channel) bends.insert(controllerId(vst3, 129, channel));
+  ASSERT_EQ(bends.size(), 16u);
+  const v3_param_id bend = controllerId(vst3, 129), modWheel = controllerId(vst3, 1);
+  int checked = 0;
+  for (const v3_param_info& info : everyParameter(vst3)) {
+    if (!(info.flags & V3_PARAM_IS_HIDDEN)) continue;
+    const double expected = bends.count(info.param_id) ? 0.5 : 0.0;
+    EXPECT_EQ(info.default_normalised_value, expected) << info.param_id;
+    EXPECT_EQ(vst3.ctrl()->get_parameter_normalised(vst3.controller.p, info.param_id), expected) << info.param_id;
+    ++checked;
+  }
+  EXPECT_EQ(checked, 16 * 130);
+  ASSERT_EQ(vst3.ctrl()->set_parameter_normalised(vst3.controller.p, modWheel, 0.25), V3_OK);
+  EXPECT_EQ(vst3.ctrl()->get_parameter_normalised(vst3.controller.p, modWheel), 0.25);
+  EXPECT_EQ(vst3.ctrl()->get_parameter_normalised(vst3.controller.p, bend), 0.5);
+}
+
+// A host that saves every parameter it can see and, after loading the
+// state, hands all of them back with the first block (as Ardour does) gets
+// the unit back as it was: the note plays, at the same pitch and level.
+TEST_F(Vst3Build, HandingBackEveryParameterAfterAStateLoadKeepsThePitch) {
+  Vst3Instance original;
+  ASSERT_TRUE(original.ok);
+  ASSERT_TRUE(original.start());
+  warmEightFoot(original);
+  original.events.events.push_back(noteEvent(true, 69, 100));
+  const double pitch = pitchOfNextSecond(original);
+  ASSERT_NEAR(pitch, 440, 1);
+  Level level;
+  level.add(original.left);
+
+  Stream saved(17);
+  ASSERT_EQ(v3_cpp_obj(original.component.p)->get_state(original.component.p, saved.com.as<v3_bstream>()), V3_OK);
+  std::vector<std::pair<v3_param_id, double>> values;
+  for (const v3_param_info& info : everyParameter(original))
+    values.emplace_back(info.param_id, original.ctrl()->get_parameter_normalised(original.controller.p, info.param_id));
+  ASSERT_EQ(values.size(), static_cast<size_t>(kNumOurParams + 16 * 130));
+
+  Vst3Instance reloaded;
+  ASSERT_TRUE(reloaded.ok);
+  Stream load(17);
+  load.bytes = saved.bytes;
+  ASSERT_EQ(v3_cpp_obj(reloaded.component.p)->set_state(reloaded.component.p, load.com.as<v3_bstream>()), V3_OK);
+  ASSERT_TRUE(reloaded.start());
+  for (auto [id, value] : values) {
+    EXPECT_EQ(reloaded.ctrl()->set_parameter_normalised(reloaded.controller.p, id, value), V3_OK) << id;
+    reloaded.params.add(id, value);
+  }
+  reloaded.events.events.push_back(noteEvent(true, 69, 100));
+  EXPECT_NEAR(pitchOfNextSecond(reloaded), pitch, 0.5);
+  Level again;
+  again.add(reloaded.left);
+  EXPECT_NEAR(again.rms(), level.rms(), level.rms() * 0.25);
+  for (auto [id, value] : values)
+    EXPECT_EQ(reloaded.ctrl()->get_parameter_normalised(reloaded.controller.p, id), value) << id;
+}
+
+// Controllers that come as parameter changes play: the pitch wheel bends,
+// the same value again does not move it, and an all-notes-off acts each
+// time it is sent.
+TEST_F(Vst3Build, ControllerChangesWithAudioPlayAsMidi) {
+  Vst3Instance vst3;
+  ASSERT_TRUE(vst3.ok);
+  ASSERT_TRUE(vst3.start());
+  warmEightFoot(vst3);
+  vst3.events.events.push_back(noteEvent(true, 69, 100));
+  ASSERT_NEAR(pitchOfNextSecond(vst3), 440, 1);
+  vst3.params.add(controllerId(vst3, 129), 1.0);
+  const double bentUp = pitchOfNextSecond(vst3);
+  EXPECT_GT(bentUp, 450);
+  vst3.params.add(controllerId(vst3, 129), 1.0);
+  EXPECT_NEAR(pitchOfNextSecond(vst3), bentUp, 0.5);
+  vst3.params.add(controllerId(vst3, 129), 0.5);
+  EXPECT_NEAR(pitchOfNextSecond(vst3), 440, 1);
+
+  for (int time = 0; time < 2; ++time) {
+    vst3.params.add(controllerId(vst3, 123), 0.0);
+    Level after;
+    for (int block = 0; block < 100; ++block) {
+      vst3.process();
+      if (block >= 90) after.add(vst3.left);
+    }
+    EXPECT_LT(after.rms(), 0.001) << time;
+    vst3.events.events.push_back(noteEvent(true, 69, 100));
+    EXPECT_NEAR(pitchOfNextSecond(vst3), 440, 1) << time;
+  }
 }
