@@ -103,6 +103,8 @@ TEST_F(ClapBuild, ParametersMatchTheEngineTable) {
     EXPECT_DOUBLE_EQ(info.default_value, static_cast<float>(p->GetDefault()));
     EXPECT_TRUE(info.flags & CLAP_PARAM_IS_AUTOMATABLE);
     EXPECT_EQ(bool(info.flags & CLAP_PARAM_IS_STEPPED), p->NDisplayTexts() > 0);
+    constexpr uint32_t isEnum = 1u << 16;  // CLAP_PARAM_IS_ENUM of CLAP 1.2
+    EXPECT_EQ(bool(info.flags & isEnum), p->NDisplayTexts() > 0);
     EXPECT_DOUBLE_EQ(clap.value(info.id), static_cast<float>(p->GetDefault()));
 
     // Every list text is the text of its value, and reads back as that value.
@@ -115,11 +117,18 @@ TEST_F(ClapBuild, ParametersMatchTheEngineTable) {
       EXPECT_EQ(back, t);
     }
     if (p->NDisplayTexts() == 0) {
-      const double mid = 0.5 * (info.min_value + info.max_value);
-      ASSERT_TRUE(clap.params->value_to_text(clap.plugin, info.id, mid, text, sizeof text));
-      double back = NAN;
-      ASSERT_TRUE(clap.params->text_to_value(clap.plugin, info.id, text, &back));
-      EXPECT_NEAR(back, mid, 1e-4 * (info.max_value - info.min_value));
+      // A continuous value shows as the engine shows it, with the
+      // parameter's own precision, and reads back to within that precision.
+      for (double at : {0.0, 0.37, 0.5, 1.0}) {
+        const double value = info.min_value + at * (info.max_value - info.min_value);
+        ASSERT_TRUE(clap.params->value_to_text(clap.plugin, info.id, value, text, sizeof text));
+        WDL_String shown;
+        p->GetDisplay(value, false, shown);
+        EXPECT_STREQ(text, shown.Get());
+        double back = NAN;
+        ASSERT_TRUE(clap.params->text_to_value(clap.plugin, info.id, text, &back));
+        EXPECT_NEAR(back, value, p->GetStep() / 2 + 1e-9);
+      }
     }
     double unused;
     EXPECT_FALSE(clap.params->text_to_value(clap.plugin, info.id, "loud", &unused));
@@ -131,6 +140,30 @@ TEST_F(ClapBuild, ParametersMatchTheEngineTable) {
   EXPECT_FALSE(clap.params->get_value(clap.plugin, 0, &v));
   EXPECT_FALSE(clap.params->get_value(clap.plugin, 47, &v));
   EXPECT_FALSE(clap.params->value_to_text(clap.plugin, 1000, 0, text, sizeof text));
+}
+
+// What a musician reads in a host's generic controls.
+TEST_F(ClapBuild, ShowsEachValueWithItsOwnPrecision) {
+  ClapInstance clap;
+  char text[64];
+  const auto shown = [&](int param, double value) {
+    return clap.params->value_to_text(clap.plugin, idOf(param), value, text, sizeof text) ? std::string(text) : "";
+  };
+  EXPECT_EQ(shown(kVolume, 0.5), "0.50");
+  EXPECT_EQ(shown(kTune, 1.5), "1.500");
+  EXPECT_EQ(shown(kTune, 1.2), "1.200");
+  EXPECT_EQ(shown(kOsc2Frequency, -0.25), "-0.2500");
+  EXPECT_EQ(shown(kOsc3Control, 0), "On");
+  EXPECT_EQ(shown(kCutoff, 7), "1.00");  // kept inside the range
+  double value = 0;
+  ASSERT_TRUE(clap.params->text_to_value(clap.plugin, idOf(kTune), "-1.25", &value));
+  EXPECT_DOUBLE_EQ(value, -1.25);
+  ASSERT_TRUE(clap.params->text_to_value(clap.plugin, idOf(kTune), "9", &value));
+  EXPECT_DOUBLE_EQ(value, 2.5);
+  ASSERT_TRUE(clap.params->text_to_value(clap.plugin, idOf(kVoltage), "220V/50Hz", &value));
+  EXPECT_EQ(value, 1);
+  EXPECT_FALSE(clap.params->text_to_value(clap.plugin, idOf(kVoltage), "240V", &value));
+  EXPECT_FALSE(clap.params->text_to_value(clap.plugin, idOf(kTune), "1.5 semitones", &value));
 }
 
 TEST_F(ClapBuild, HasOneMidiNotePortAndOneStereoOutput) {

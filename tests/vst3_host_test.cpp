@@ -520,6 +520,20 @@ TEST_F(Vst3Build, ParametersHaveFrozenIdsAndTheEngineNames) {
     if (texts == 0) {
       EXPECT_EQ(info.step_count, 0);
       EXPECT_FALSE(info.flags & V3_PARAM_IS_LIST);
+      // The engine's own text, with the parameter's precision, reading back
+      // to within that precision.
+      for (double normalized : {0.0, 0.37, 0.8, 1.0}) {
+        const double plain = p->GetMin() + normalized * (p->GetMax() - p->GetMin());
+        v3_str_128 text{};
+        ASSERT_EQ(ctrl->get_parameter_string_for_value(self, info.param_id, normalized, text), V3_OK);
+        WDL_String shown;
+        p->GetDisplay(plain, false, shown);
+        EXPECT_EQ(ascii(text), shown.Get());
+        double back = -1;
+        std::vector<int16_t> input(text, text + 128);
+        ASSERT_EQ(ctrl->get_parameter_value_for_string(self, info.param_id, input.data(), &back), V3_OK);
+        EXPECT_NEAR(back, normalized, p->GetStep() / (p->GetMax() - p->GetMin()) / 2 + 1e-9);
+      }
       continue;
     }
     // A list: one step between each pair of texts, and each text is the text
