@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "lv2_host.h"
+#include "host/dpf/lv2_symbol.h"
 
 namespace {
 
@@ -31,6 +32,32 @@ TEST(Lv2Build, PortsCarryTheFrozenSymbols) {
     EXPECT_TRUE(lv2.symbols.count(symbol)) << symbol;
   EXPECT_EQ(lv2.symbols.size(), 46u);
   EXPECT_GE(lv2.midiPort, 0);
+}
+
+// A host draws a toggled port as a switch whose "on" is 1; lists of two
+// where 1 is not "on" ("Osc-3 Control" is On at 0, "Voltage", "Fuse") are
+// enumerations with their texts as scale points.
+TEST(Lv2Build, OnlyOffOnSwitchesAreToggles) {
+  Lv2Instance lv2;
+  ASSERT_NE(lv2.plugin, nullptr);
+  Wobblytone engine{InstanceInfo{}};
+  LilvNode* toggled = lilv_new_uri(lv2.world, LV2_CORE__toggled);
+  LilvNode* enumeration = lilv_new_uri(lv2.world, LV2_CORE__enumeration);
+  for (int i = 0; i < kNumParams; ++i) {
+    const IParam* p = engine.GetParam(i);
+    SCOPED_TRACE(p->GetName());
+    const LilvPort* port = lilv_plugin_get_port_by_index(lv2.plugin, lv2.symbols.at(lv2Symbol(p->GetName())));
+    const bool offOn = p->NDisplayTexts() == 2 && std::string(p->GetDisplayText(0)) == "Off";
+    EXPECT_EQ(lilv_port_has_property(lv2.plugin, port, toggled), offOn);
+    if (p->NDisplayTexts() > 0 && !offOn) {
+      EXPECT_TRUE(lilv_port_has_property(lv2.plugin, port, enumeration));
+      LilvScalePoints* points = lilv_port_get_scale_points(lv2.plugin, port);
+      EXPECT_EQ(lilv_scale_points_size(points), static_cast<unsigned>(p->NDisplayTexts()));
+      lilv_scale_points_free(points);
+    }
+  }
+  lilv_node_free(toggled);
+  lilv_node_free(enumeration);
 }
 
 TEST(Lv2Build, PlaysLikeTheEngineSampleForSample) {
