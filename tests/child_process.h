@@ -55,7 +55,7 @@ struct Child {
 // and reports it through a pipe.
 class VirtualDisplay {
  public:
-  bool start(const std::string& log) {
+  bool start(const std::string& log, const std::string& screen = "1280x800x24") {
     int report[2];
     if (pipe(report) != 0) return false;
     pid = fork();
@@ -64,7 +64,7 @@ class VirtualDisplay {
       std::freopen(log.c_str(), "w", stdout);
       std::freopen(log.c_str(), "a", stderr);
       const std::string fd = std::to_string(report[1]);
-      execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
+      execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
             static_cast<char*>(nullptr));
       _exit(127);
     }

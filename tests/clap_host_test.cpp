@@ -442,6 +442,69 @@ testutil::Picture embeddedEditorOf(const clap_plugin_factory_t* factory, const s
 
 }  // namespace
 
+// A host resizes the editor: it asks adjust_size for the nearest size the
+// editor takes, resizes its window and calls set_size. The editor then has
+// that size and shows the whole panel at that scale, as drawn off-screen.
+TEST_F(ClapBuild, ResizedByTheHostShowsTheWholePanelAtTheNewScale) {
+  testutil::VirtualDisplay display;
+  ASSERT_TRUE(display.start(std::string(std::getenv("HOME")) + "/xvfb-clap-resize.log", "2000x1100x24"));
+  testutil::UseDisplay use(display.name);
+  testutil::HostWindow window(display.name, 976, 508);
+  ASSERT_TRUE(window.ok());
+  ClapInstance clap;
+  const auto* gui = static_cast<const clap_plugin_gui_t*>(clap.plugin->get_extension(clap.plugin, CLAP_EXT_GUI));
+  const auto* timer =
+      static_cast<const clap_plugin_timer_support_t*>(clap.plugin->get_extension(clap.plugin, CLAP_EXT_TIMER_SUPPORT));
+  ASSERT_TRUE(gui && timer);
+  EXPECT_TRUE(gui->can_resize(clap.plugin));  // asked before the editor exists, as Carla does
+  ASSERT_TRUE(gui->create(clap.plugin, CLAP_WINDOW_API_X11, false));
+  clap_window_t parent{};
+  parent.api = CLAP_WINDOW_API_X11;
+  parent.x11 = window.id();
+  ASSERT_TRUE(gui->set_parent(clap.plugin, &parent));
+  ASSERT_TRUE(gui->show(clap.plugin));
+  EXPECT_TRUE(gui->can_resize(clap.plugin));
+  clap_gui_resize_hints_t hints{};
+  ASSERT_TRUE(gui->get_resize_hints(clap.plugin, &hints));
+  EXPECT_TRUE(hints.preserve_aspect_ratio);
+  const auto idle = [&] {
+    for (int i = 0; i < 15; ++i) {
+      timer->on_timer(clap.plugin, static_cast<clap_id>(clap.timers));
+      usleep(10000);
+    }
+  };
+  idle();
+
+  // The nearest sizes: the shape is kept, and 25 % to 200 % of the full panel.
+  uint32_t w = 1500, h = 762;
+  ASSERT_TRUE(gui->adjust_size(clap.plugin, &w, &h));
+  EXPECT_EQ(w, 1464u);
+  EXPECT_EQ(h, 762u);
+  w = 100, h = 100;
+  ASSERT_TRUE(gui->adjust_size(clap.plugin, &w, &h));
+  EXPECT_EQ(w, 488u);
+  EXPECT_EQ(h, 254u);
+  w = 9000, h = 5000;
+  ASSERT_TRUE(gui->adjust_size(clap.plugin, &w, &h));
+  EXPECT_EQ(w, 3904u);
+  EXPECT_EQ(h, 2032u);
+
+  // 150 % of the default size.
+  window.resize(1464, 762);
+  ASSERT_TRUE(gui->set_size(clap.plugin, 1464, 762));
+  idle();
+  ASSERT_TRUE(gui->get_size(clap.plugin, &w, &h));
+  EXPECT_EQ(w, 1464u);
+  EXPECT_EQ(h, 762u);
+  EXPECT_EQ(window.childSize(), std::make_pair(1464, 762));
+  const testutil::Picture shown = window.capture();
+  shown.savePNG(WOBBLYTONE_TEST_ARTIFACTS "/clap_editor_150.png");
+  const testutil::Picture reference = testutil::referencePanel(77, 0.75f, WOBBLYTONE_CLAP_RESOURCES "/");
+  EXPECT_LT(testutil::coarseDifference(shown, reference), 0.05);
+  gui->hide(clap.plugin);
+  gui->destroy(clap.plugin);
+}
+
 // Hosts differ in what they hand clap_entry.init: the file, as the CLAP
 // headers say, or the folder that holds it, as Carla does. Either way, and
 // with a path that leads nowhere, the clips play and the panel's bitmaps load.

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: ISC
 #include "wobblytone_editor.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "menus.h"
 #include "message_strip.h"
 #include "panel_controls.h"
@@ -115,6 +118,14 @@ void WobblytoneEditor::setMessage() {
   }
   strip->SetShowLogo(showLogo);
   strip->SetStr(text);
+}
+
+void WobblytoneEditor::followWindowSize(int width, int height) {
+  if (width <= 1 || height <= 1) return;
+  if (std::abs(width - g->WindowWidth()) <= 1 && std::abs(height - g->WindowHeight()) <= 1) return;
+  const float scale = std::min(static_cast<float>(width) / kEditorWidth, static_cast<float>(height) / kEditorHeight);
+  g->Resize(kEditorWidth, kEditorHeight, scale);
+  panel.synth.windowScale = g->GetDrawScale();
 }
 
 void WobblytoneEditor::onIdle() {
