@@ -8,7 +8,7 @@ packages=(
   clang clang-format libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libcurl4-openssl-dev
-  dpf-source lv2-dev liblilv-dev lilv-utils sordi
+  patch dpf-source lv2-dev liblilv-dev lilv-utils sordi
   libasound2-dev jackd2 libjack-jackd2-dev
   valgrind
   libcairo2-dev libjpeg62-turbo-dev libfreetype-dev fonts-league-spartan

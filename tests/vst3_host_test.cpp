@@ -16,6 +16,8 @@
 #include "travesty/host.h"
 #include "travesty/view.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -27,6 +29,9 @@
 #include <vector>
 
 #include "engine_harness.h"
+#include "child_process.h"
+#include "panel_reference.h"
+#include "x_window.h"
 #include "wobblytone.h"
 
 namespace {
@@ -806,5 +811,195 @@ TEST_F(Vst3Build, ControllerChangesWithAudioPlayAsMidi) {
     EXPECT_LT(after.rms(), 0.001) << time;
     vst3.events.events.push_back(noteEvent(true, 69, 100));
     EXPECT_NEAR(pitchOfNextSecond(vst3), 440, 1) << time;
+  }
+}
+
+namespace {
+
+// The host's side of an editor view: its frame (IPlugFrame) with the run
+// loop that Linux hosts offer (IRunLoop), and the host window it sits in.
+// Hosts differ when the view asks for a new size: some call onSize on the
+// view during resize_view (Ardour), others only resize their own window
+// (Carla).
+class PlugFrame {
+ public:
+  enum class OnResize { CallOnSize, ResizeWindowOnly };
+  PlugFrame(testutil::HostWindow& window, OnResize mode) : window(window), mode(mode) {}
+
+  v3_plugin_frame** frame() { return frameCom.as<v3_plugin_frame>(); }
+
+  // What the host's run loop would do: the view's timers and X events.
+  void runFor(int ticks) {
+    for (int i = 0; i < ticks; ++i) {
+      for (v3_event_handler** h : handlers) v3_cpp_obj(h)->on_fd_is_set(h, fd);
+      for (v3_timer_handler** t : timers) v3_cpp_obj(t)->on_timer(t);
+      usleep(10000);
+    }
+  }
+
+  v3_plugin_view** view = nullptr;
+  std::vector<v3_view_rect> requests;
+
+ private:
+  using FrameCom = Com<v3_plugin_frame_cpp, PlugFrame>;
+  using LoopCom = Com<v3_run_loop_cpp, PlugFrame>;
+
+  static v3_result V3_API query(void* self, const v3_tuid iid, void** out) {
+    PlugFrame& me = *static_cast<FrameCom*>(self)->owner;
+    if (v3_tuid_match(iid, v3_plugin_frame_iid) || v3_tuid_match(iid, v3_funknown_iid)) {
+      *out = &me.frameCom;
+      return V3_OK;
+    }
+    if (v3_tuid_match(iid, v3_run_loop_iid)) {
+      *out = &me.loopCom;
+      return V3_OK;
+    }
+    *out = nullptr;
+    return V3_NO_INTERFACE;
+  }
+  static v3_result V3_API resizeView(void* self, v3_plugin_view** view, v3_view_rect* rect) {
+    PlugFrame& me = FrameCom::of(self);
+    me.requests.push_back(*rect);
+    me.window.resize(rect->right - rect->left, rect->bottom - rect->top);
+    if (me.mode == OnResize::CallOnSize) return v3_cpp_obj(view)->on_size(view, rect);
+    return V3_OK;
+  }
+  static v3_result V3_API addHandler(void* self, v3_event_handler** handler, int fd) {
+    PlugFrame& me = LoopCom::of(self);
+    me.handlers.push_back(handler);
+    me.fd = fd;
+    return V3_OK;
+  }
+  static v3_result V3_API removeHandler(void* self, v3_event_handler** handler) {
+    auto& list = LoopCom::of(self).handlers;
+    list.erase(std::remove(list.begin(), list.end(), handler), list.end());
+    return V3_OK;
+  }
+  static v3_result V3_API addTimer(void* self, v3_timer_handler** timer, uint64_t) {
+    LoopCom::of(self).timers.push_back(timer);
+    return V3_OK;
+  }
+  static v3_result V3_API removeTimer(void* self, v3_timer_handler** timer) {
+    auto& list = LoopCom::of(self).timers;
+    list.erase(std::remove(list.begin(), list.end(), timer), list.end());
+    return V3_OK;
+  }
+  static constexpr v3_plugin_frame_cpp kFrameTable = {{query, noRef, noRef}, {resizeView}};
+  static constexpr v3_run_loop_cpp kLoopTable = {{query, noRef, noRef}, {addHandler, removeHandler, addTimer, removeTimer}};
+
+  testutil::HostWindow& window;
+  OnResize mode;
+  FrameCom frameCom{&kFrameTable, this};
+  LoopCom loopCom{&kLoopTable, this};
+  std::vector<v3_event_handler**> handlers;
+  std::vector<v3_timer_handler**> timers;
+  int fd = -1;
+};
+
+// An editor view attached to a host window of its default size.
+struct AttachedEditor {
+  AttachedEditor(Vst3Instance& vst3, const std::string& display, PlugFrame::OnResize mode)
+      : window(display, 976, 508), host(window, mode) {
+    view = v3_cpp_obj(vst3.controller.p)->create_view(vst3.controller.p, "editor");
+    if (!view || !window.ok()) return;
+    host.view = view;
+    v3_cpp_obj(view)->set_frame(view, host.frame());
+    attached = v3_cpp_obj(view)->attached(view, reinterpret_cast<void*>(window.id()), "X11EmbedWindowID") == V3_OK;
+    host.runFor(10);
+  }
+  ~AttachedEditor() {
+    if (!view) return;
+    if (attached) v3_cpp_obj(view)->removed(view);
+    v3_cpp_obj_unref(view);
+  }
+  v3_view_rect size() {
+    v3_view_rect r{};
+    v3_cpp_obj(view)->get_size(view, &r);
+    return r;
+  }
+  // The window shows the whole panel at the scale its width gives.
+  double differenceFromPanel(const char* artifact) {
+    const testutil::Picture shown = window.capture();
+    shown.savePNG(std::string(WOBBLYTONE_TEST_ARTIFACTS "/") + artifact);
+    const float scale = static_cast<float>(shown.width) / 1952.0f;
+    return testutil::coarseDifference(shown, testutil::referencePanel(77, scale, WOBBLYTONE_VST3_BUNDLE "/resources/"));
+  }
+  testutil::HostWindow window;
+  PlugFrame host;
+  v3_plugin_view** view = nullptr;
+  bool attached = false;
+};
+
+}  // namespace
+
+// A host resizes the view (from its own window's edge): it asks
+// check_size_constraint for the nearest size the editor takes, then calls
+// onSize. The view reports the new size and shows the whole panel at it.
+TEST_F(Vst3Build, ResizedByTheHostShowsTheWholePanelAtTheNewScale) {
+  testutil::VirtualDisplay display;
+  ASSERT_TRUE(display.start(std::string(std::getenv("HOME")) + "/xvfb-vst3-resize.log", "4000x2100x24"));
+  testutil::UseDisplay use(display.name);
+  Vst3Instance vst3;
+  ASSERT_TRUE(vst3.ok);
+  AttachedEditor editor(vst3, display.name, PlugFrame::OnResize::CallOnSize);
+  ASSERT_TRUE(editor.attached);
+  v3_plugin_view* view = v3_cpp_obj(editor.view);
+  EXPECT_EQ(view->can_resize(editor.view), V3_TRUE);
+
+  v3_view_rect asked{0, 0, 1500, 762};
+  ASSERT_EQ(view->check_size_constraint(editor.view, &asked), V3_TRUE);
+  EXPECT_EQ(asked.right - asked.left, 1464);
+  EXPECT_EQ(asked.bottom - asked.top, 762);
+  v3_view_rect tiny{0, 0, 50, 50}, huge{0, 0, 9000, 5000};
+  view->check_size_constraint(editor.view, &tiny);
+  EXPECT_EQ(tiny.right, 488);
+  EXPECT_EQ(tiny.bottom, 254);
+  view->check_size_constraint(editor.view, &huge);
+  EXPECT_EQ(huge.right, 3904);
+  EXPECT_EQ(huge.bottom, 2032);
+
+  editor.window.resize(1464, 762);
+  ASSERT_EQ(view->on_size(editor.view, &asked), V3_OK);
+  editor.host.runFor(15);
+  const v3_view_rect now = editor.size();
+  EXPECT_EQ(now.right - now.left, 1464);
+  EXPECT_EQ(now.bottom - now.top, 762);
+  EXPECT_EQ(editor.window.childSize(), std::make_pair(1464, 762));
+  EXPECT_LT(editor.differenceFromPanel("vst3_editor_150.png"), 0.05);
+}
+
+// The user drags the panel's corner: the view asks its host for the new
+// size. Whether the host then calls onSize (Ardour) or only resizes its own
+// window (Carla), the view and the host's window end the same size, and the
+// whole panel shows in it.
+TEST_F(Vst3Build, DraggingTheCornerKeepsTheHostWindowAndThePanelTheSameSize) {
+  testutil::VirtualDisplay display;
+  ASSERT_TRUE(display.start(std::string(std::getenv("HOME")) + "/xvfb-vst3-corner.log", "4000x2100x24"));
+  testutil::UseDisplay use(display.name);
+  for (PlugFrame::OnResize mode : {PlugFrame::OnResize::CallOnSize, PlugFrame::OnResize::ResizeWindowOnly}) {
+    SCOPED_TRACE(mode == PlugFrame::OnResize::CallOnSize ? "host calls onSize" : "host resizes its window only");
+    Vst3Instance vst3;
+    ASSERT_TRUE(vst3.ok);
+    AttachedEditor editor(vst3, display.name, mode);
+    ASSERT_TRUE(editor.attached);
+    const std::string win = std::to_string(editor.window.id());
+    testutil::xdotool(display.name, "mousemove --window " + win + " 970 502 mousedown 1");
+    editor.host.runFor(5);
+    for (int step = 1; step <= 6; ++step) {
+      testutil::xdotool(display.name, "mousemove --window " + win + " " + std::to_string(970 + 40 * step) + " " +
+                                          std::to_string(502 + 21 * step));
+      editor.host.runFor(3);
+    }
+    testutil::xdotool(display.name, "mouseup 1");
+    editor.host.runFor(15);
+
+    ASSERT_FALSE(editor.host.requests.empty());
+    const auto [width, height] = editor.window.size();
+    EXPECT_GT(width, 1100);
+    EXPECT_EQ(editor.window.childSize(), std::make_pair(width, height));
+    const v3_view_rect now = editor.size();
+    EXPECT_EQ(now.right - now.left, width);
+    EXPECT_EQ(now.bottom - now.top, height);
+    EXPECT_LT(editor.differenceFromPanel("vst3_editor_corner.png"), 0.05);
   }
 }
