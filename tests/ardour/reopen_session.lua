@@ -40,7 +40,7 @@ C.let_engine_run ()
 local bad = {}
 for _, s in ipairs (C.SETTINGS) do
 	local v = C.get_param (proc, plugin, s[1])
-	C.log (string.format ("%s = %g (saved as %g)", s[1], v, s[2]))
+	C.log (string.format ("%s = %g (wanted %g)", s[1], v, s[2]))
 	if math.abs (v - s[2]) > 1e-3 then
 		table.insert (bad, string.format ("%s is %g, not %g", s[1], v, s[2]))
 	end

@@ -203,7 +203,7 @@ function M.save ()
 	if Session:save_state ("", false, false, false, false, false) ~= 0 then
 		M.fail ("saving the session failed")
 	end
-	M.log ("saved " .. Session:path () .. Session:name () .. ".ardour")
+	M.log ("saved " .. ARDOUR.LuaAPI.build_filename (Session:path (), Session:name () .. ".ardour"))
 end
 
 return M
