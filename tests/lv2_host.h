@@ -14,8 +14,11 @@
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
 
+#include "lv2/control-input-port-change-request.h"
+
 #include <cstdlib>
 #include <map>
+#include <set>
 #include <memory>
 #include <cstring>
 #include <string>
@@ -48,7 +51,10 @@ inline LV2_Worker_Status scheduleNothing(LV2_Worker_Schedule_Handle, uint32_t, c
 // One loaded, running instance with its ports connected.
 class Lv2Instance {
  public:
-  explicit Lv2Instance(double rate = 48000, int block = 256) : block(block) {
+  // With `offerChangeRequest`, the host takes the plug-in's requests to set
+  // its input control ports (the control-input-port change request, as
+  // Carla offers it); without, it offers no such thing (as jalv).
+  explicit Lv2Instance(double rate = 48000, int block = 256, bool offerChangeRequest = false) : block(block) {
     world = lilv_world_new();
     LilvNode* bundle = lilv_new_file_uri(world, nullptr, WOBBLYTONE_LV2_BUNDLE "/");
     lilv_world_load_bundle(world, bundle);
@@ -75,7 +81,18 @@ class Lv2Instance {
     features[0] = {LV2_URID__map, &mapFeature};
     features[1] = {LV2_OPTIONS__options, options};
     features[2] = {LV2_WORKER__schedule, &schedule};
-    const LV2_Feature* list[] = {&features[0], &features[1], &features[2], nullptr};
+    changeRequest.handle = this;
+    changeRequest.request_change = [](LV2_ControlInputPort_Change_Request_Handle handle, uint32_t port, float value) {
+      auto* self = static_cast<Lv2Instance*>(handle);
+      if (port >= self->controls.size() || !self->inputControls.count(port))
+        return LV2_CONTROL_INPUT_PORT_CHANGE_ERR_INVALID_INDEX;
+      self->controls[port] = value;
+      ++self->changeRequests;
+      return LV2_CONTROL_INPUT_PORT_CHANGE_SUCCESS;
+    };
+    features[3] = {LV2_CONTROL_INPUT_PORT_CHANGE_REQUEST_URI, &changeRequest};
+    const LV2_Feature* list[] = {&features[0], &features[1], &features[2], offerChangeRequest ? &features[3] : nullptr,
+                                 nullptr};
     instance = lilv_plugin_instantiate(plugin, rate, list);
     if (!instance) return;
 
@@ -101,6 +118,7 @@ class Lv2Instance {
         lilv_node_free(def);
         const char* symbol = lilv_node_as_string(lilv_port_get_symbol(plugin, port));
         symbols[symbol] = i;
+        if (lilv_port_is_a(plugin, port, input)) inputControls.insert(i);
         lilv_instance_connect_port(instance, i, &controls[i]);
       } else if (lilv_port_is_a(plugin, port, atom)) {
         lilv_instance_connect_port(instance, i, atomBuffers[i].data());
@@ -211,12 +229,15 @@ class Lv2Instance {
   int32_t minBlock = 1, maxBlock = 256;
   LV2_Options_Option options[3];
   LV2_Worker_Schedule schedule{};
-  LV2_Feature features[3];
+  LV2_Feature features[4];
+  LV2_ControlInputPort_Change_Request changeRequest{};
+  std::set<uint32_t> inputControls;
+  int changeRequests = 0;
   LV2_URID midiType = 0, sequenceType = 0;
   std::vector<float> controls;
   std::vector<std::vector<float>> audioOut;
   std::vector<std::vector<uint8_t>> atomBuffers;
-  std::map<std::string, uint32_t> symbols;
+  std::map<std::string, uint32_t> symbols;  // every control port, inputs and outputs
   int midiPort = -1;
   std::vector<uint32_t> outputAtomPorts;
 };

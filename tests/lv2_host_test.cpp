@@ -29,8 +29,12 @@ TEST(Lv2Build, PortsCarryTheFrozenSymbols) {
   ASSERT_NE(lv2.plugin, nullptr);
   ASSERT_NE(lv2.instance, nullptr);
   for (const char* symbol : {"power", "warm_up", "a_440", "mod_mix", "osc_1_range", "filter_mod", "loudness_sustain"})
-    EXPECT_TRUE(lv2.symbols.count(symbol)) << symbol;
-  EXPECT_EQ(lv2.symbols.size(), 46u);
+    EXPECT_TRUE(lv2.inputControls.count(lv2.symbols.at(symbol))) << symbol;
+  // 46 inputs, and for each the output that shows the engine's own value.
+  EXPECT_EQ(lv2.inputControls.size(), 46u);
+  EXPECT_EQ(lv2.symbols.size(), 92u);
+  for (const char* symbol : {"fuse_out", "warm_up_out", "cutoff_out"})
+    EXPECT_FALSE(lv2.inputControls.count(lv2.symbols.at(symbol))) << symbol;
   EXPECT_GE(lv2.midiPort, 0);
 }
 
@@ -177,4 +181,62 @@ TEST(Lv2Build, StateRoundTripsThroughLilv) {
     for (float s : restored[0]->audioOut[0]) energy += double(s) * s;
   }
   EXPECT_GT(energy, 1.0);
+}
+
+namespace {
+
+// Power on at 220 V, warm; then a held note and its level over 40 blocks.
+double levelOfANote(Lv2Instance& lv2) {
+  lv2.run({IMidiMsg::noteOn(0, 57, 100)});
+  double sum = 0;
+  for (int block = 0; block < 40; ++block) {
+    lv2.run({});
+    for (float s : lv2.audioOut[0]) sum += double(s) * s;
+  }
+  lv2.run({IMidiMsg::noteOff(0, 57)});
+  for (int block = 0; block < 40; ++block) lv2.run({});
+  return std::sqrt(sum / (40.0 * kBlock));
+}
+
+void powerUpWarm(Lv2Instance& lv2) {
+  lv2.setControl("voltage", 1);
+  lv2.setControl("power", 1);
+  lv2.setControl("warm_up", 2);
+  for (int block = 0; block < 4; ++block) lv2.run({});
+}
+
+}  // namespace
+
+// The fuse blows when a powered unit is switched to 110 V. The host learns
+// it from what the plug-in publishes: the output port always, and its own
+// input port too when it offers the change request (as Carla does). Writing
+// "Intact" then puts in a new fuse and the sound comes back.
+TEST(Lv2Build, TheHostSeesTheBlownFuseAndWritingIntactReplacesIt) {
+  setenv("WOBBLYTONE_RANDOM_SEED", "77", 1);
+  for (bool offered : {false, true}) {
+    SCOPED_TRACE(offered ? "host takes change requests" : "host without change requests");
+    Lv2Instance lv2(kRate, kBlock, offered);
+    ASSERT_NE(lv2.instance, nullptr);
+    powerUpWarm(lv2);
+    const double playing = levelOfANote(lv2);
+    ASSERT_GT(playing, 0.01);
+    EXPECT_EQ(lv2.control("fuse_out"), 0);
+
+    lv2.setControl("voltage", 0);
+    for (int block = 0; block < 4; ++block) lv2.run({});
+    EXPECT_EQ(lv2.control("fuse_out"), 1);
+    EXPECT_EQ(lv2.control("fuse"), offered ? 1 : 0);
+    EXPECT_EQ(lv2.changeRequests > 0, offered);
+    EXPECT_LT(levelOfANote(lv2), playing / 4);  // only the mains hum is left
+
+    // Back to 220 V and a new fuse. A host that took the request shows
+    // "Blown" on its own control, so writing "Intact" is a change it makes.
+    lv2.setControl("voltage", 1);
+    if (!offered) lv2.setControl("fuse", 1);  // the user first sees the blown fuse, as the output shows it
+    lv2.run({});
+    lv2.setControl("fuse", 0);
+    for (int block = 0; block < 4; ++block) lv2.run({});
+    EXPECT_EQ(lv2.control("fuse_out"), 0);
+    EXPECT_NEAR(levelOfANote(lv2), playing, playing * 0.2);
+  }
 }

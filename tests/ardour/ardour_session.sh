@@ -62,7 +62,7 @@ esac
 mkdir -p "$work" || die "cannot create $work"
 work=$(cd "$work" && pwd) || die "cannot enter $work"
 # Only what this script makes is cleared, so reruns start from scratch.
-rm -rf "$work/home" "$work/plugins" "$work/session" "$work/logs" \
+rm -rf "${work:?}/home" "$work/plugins" "$work/session" "$work/logs" \
        "$work/first.wav" "$work/reopened.wav" "$work/timings.txt"
 mkdir -p "$work/home/.config" "$work/home/.cache" "$work/home/.local/share" \
          "$work/home/runtime" "$work/plugins/lv2" "$work/plugins/vst3" "$work/logs" \
@@ -159,7 +159,7 @@ fi
 # 2. The VST3 scan cache.
 if [ "$format" = vst3 ]; then
   run_step scan env LD_LIBRARY_PATH="$libdir" "$scanner" -f -v "$bundle"
-  cache=$(ls "$XDG_CACHE_HOME"/ardour7/vst/*.v3i 2>/dev/null | head -n 1)
+  cache=$(find "$XDG_CACHE_HOME/ardour7/vst" -name '*.v3i' 2>/dev/null | head -n 1)
   [ -n "$cache" ] || fail_step scan "the scanner wrote no cache file in $XDG_CACHE_HOME/ardour7/vst"
   grep -q "module=\"$module\"" "$cache" || fail_step scan "the cache file $cache is not for $module"
   [ "$(stat -c %Y "$cache")" -gt "$(stat -c %Y "$module")" ] || fail_step scan "the cache file is not newer than the module"
@@ -167,7 +167,7 @@ fi
 
 # 3. The session.
 run_step make_session ardour7-lua "$here/make_session.lua" \
-  dir="$session_dir" name=$name format=$format bundle="$bundle" cutoff_ramp=$ramp
+  dir="$session_dir" name=$name format="$format" bundle="$bundle" cutoff_ramp=$ramp
 
 # 4. First export.
 run_step export_first ardour7-export -s 48000 -b 24 -o "$work/first.wav" "$session_dir" $name
@@ -175,7 +175,7 @@ check_export export_first "$work/first.wav"
 
 # 5. Reopen, check, save again, close.
 run_step reopen_session ardour7-lua "$here/reopen_session.lua" \
-  dir="$session_dir" name=$name format=$format cutoff_ramp=$ramp save=1
+  dir="$session_dir" name=$name format="$format" cutoff_ramp=$ramp save=1
 
 # 6. Export again.
 run_step export_reopened ardour7-export -s 48000 -b 24 -o "$work/reopened.wav" "$session_dir" $name
