@@ -13,6 +13,7 @@
 #include "child_process.h"
 #include "clap_host.h"
 #include "panel_reference.h"
+#include "stderr_capture.h"
 #include "test_util.h"
 #include "x_window.h"
 
@@ -525,4 +526,37 @@ TEST_F(ClapBuild, FindsItsResourcesWhateverPathTheHostPasses) {
     if (given == copy.folder) shown.savePNG(WOBBLYTONE_TEST_ARTIFACTS "/clap_editor_folder_init.png");
     EXPECT_LT(testutil::coarseDifference(shown, reference), 0.05);
   }
+}
+
+// A host that loads the plug-in (passing the file, or the folder as Carla
+// does), asks about its editor before creating it, plays, saves and loads
+// state, and opens and closes the editor hears nothing from it on standard
+// error.
+TEST_F(ClapBuild, SaysNothingInNormalUse) {
+  CopiedClap copy;
+  ASSERT_FALSE(copy.folder.empty());
+  testutil::VirtualDisplay display;
+  ASSERT_TRUE(display.start(std::string(std::getenv("HOME")) + "/xvfb-clap-quiet.log"));
+  testutil::UseDisplay use(display.name);
+  testutil::StderrCapture capture;
+  for (const std::string& given : {copy.file, copy.folder}) {
+    ClapModule module(copy.file, given);
+    ASSERT_NE(module.factory, nullptr);
+    ClapInstance clap("com.marlpitmusic.wobblytone", module.factory);
+    ASSERT_NE(clap.plugin, nullptr);
+    const auto* gui = static_cast<const clap_plugin_gui_t*>(clap.plugin->get_extension(clap.plugin, CLAP_EXT_GUI));
+    ASSERT_NE(gui, nullptr);
+    uint32_t w = 0, h = 0;
+    gui->can_resize(clap.plugin);
+    gui->get_size(clap.plugin, &w, &h);
+    gui->hide(clap.plugin);
+    ASSERT_TRUE(clap.activate(48000, 512));
+    clap.render(48000, 512, phrase());
+    MemoryOStream saved;
+    ASSERT_TRUE(clap.state->save(clap.plugin, &saved.stream));
+    MemoryIStream load(saved.bytes);
+    ASSERT_TRUE(clap.state->load(clap.plugin, &load.stream));
+    embeddedEditorOf(module.factory, display.name);
+  }
+  EXPECT_EQ(capture.text(), "");
 }

@@ -54,7 +54,11 @@ class Lv2Instance {
   // With `offerChangeRequest`, the host takes the plug-in's requests to set
   // its input control ports (the control-input-port change request, as
   // Carla offers it); without, it offers no such thing (as jalv).
-  explicit Lv2Instance(double rate = 48000, int block = 256, bool offerChangeRequest = false) : block(block) {
+  // Without `giveBlockLengths` the host passes no block-length options, as
+  // some hosts do.
+  explicit Lv2Instance(double rate = 48000, int block = 256, bool offerChangeRequest = false,
+                       bool giveBlockLengths = true)
+      : block(block) {
     world = lilv_world_new();
     LilvNode* bundle = lilv_new_file_uri(world, nullptr, WOBBLYTONE_LV2_BUNDLE "/");
     lilv_world_load_bundle(world, bundle);
@@ -76,6 +80,7 @@ class Lv2Instance {
     options[1] = {LV2_OPTIONS_INSTANCE, 0, UridMap::map(&urids, LV2_BUF_SIZE__maxBlockLength), sizeof(int32_t),
                   intType, &maxBlock};
     options[2] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
+    if (!giveBlockLengths) options[0] = options[2];
     schedule.handle = nullptr;
     schedule.schedule_work = scheduleNothing;
     features[0] = {LV2_URID__map, &mapFeature};

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "lv2_host.h"
+#include "stderr_capture.h"
 #include "host/dpf/lv2_symbol.h"
 
 namespace {
@@ -239,4 +240,22 @@ TEST(Lv2Build, TheHostSeesTheBlownFuseAndWritingIntactReplacesIt) {
     EXPECT_EQ(lv2.control("fuse_out"), 0);
     EXPECT_NEAR(levelOfANote(lv2), playing, playing * 0.2);
   }
+}
+
+// A host that loads the plug-in, plays it and saves and restores its state
+// hears from it only through audio and ports: nothing on standard error,
+// whether or not it gives block-length options.
+TEST(Lv2Build, SaysNothingInNormalUse) {
+  testutil::StderrCapture capture;
+  for (bool blockLengths : {true, false}) {
+    Lv2Instance lv2(kRate, kBlock, false, blockLengths);
+    ASSERT_NE(lv2.instance, nullptr);
+    powerUpWarm(lv2);
+    levelOfANote(lv2);
+    const auto saved = lv2.saveState();
+    Lv2Instance other(kRate, kBlock, true, blockLengths);
+    ASSERT_TRUE(other.restoreState(saved));
+    levelOfANote(other);
+  }
+  EXPECT_EQ(capture.text(), "");
 }

@@ -14,6 +14,7 @@
 #include "travesty/edit_controller.h"
 #include "travesty/factory.h"
 #include "travesty/host.h"
+#include "travesty/message.h"
 #include "travesty/view.h"
 
 #include <unistd.h>
@@ -23,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <map>
 #include <set>
 #include <string>
 #include <utility>
@@ -31,6 +33,7 @@
 #include "engine_harness.h"
 #include "child_process.h"
 #include "panel_reference.h"
+#include "stderr_capture.h"
 #include "x_window.h"
 #include "wobblytone.h"
 
@@ -81,8 +84,117 @@ v3_result queryOnly(void* self, const v3_tuid iid, void** out, const v3_tuid own
   return V3_NO_INTERFACE;
 }
 
+// A message with its attribute list, as hosts create them for a plug-in's
+// parts to talk (the editor view and the edit controller). It lives on the
+// heap and goes when its last reference does.
+class HostMessage {
+ public:
+  static v3_message** create() { return (new HostMessage)->messageCom.as<v3_message>(); }
+
+ private:
+  using MessageCom = Com<v3_message_cpp, HostMessage>;
+  using AttributesCom = Com<v3_attribute_list_cpp, HostMessage>;
+  HostMessage() = default;
+
+  static HostMessage& of(void* self) { return *static_cast<MessageCom*>(self)->owner; }
+  static v3_result V3_API query(void* self, const v3_tuid iid, void** out) {
+    HostMessage& me = of(self);
+    if (v3_tuid_match(iid, v3_message_iid) || v3_tuid_match(iid, v3_funknown_iid)) {
+      ++me.refs;
+      *out = &me.messageCom;
+      return V3_OK;
+    }
+    if (v3_tuid_match(iid, v3_attribute_list_iid)) {
+      ++me.refs;
+      *out = &me.attributesCom;
+      return V3_OK;
+    }
+    *out = nullptr;
+    return V3_NO_INTERFACE;
+  }
+  static uint32_t V3_API ref(void* self) { return static_cast<uint32_t>(++of(self).refs); }
+  static uint32_t V3_API unref(void* self) {
+    HostMessage& me = of(self);
+    const int left = --me.refs;
+    if (left == 0) delete &me;
+    return static_cast<uint32_t>(left);
+  }
+  static const char* V3_API getId(void* self) { return of(self).id.c_str(); }
+  static void V3_API setId(void* self, const char* id) { of(self).id = id ? id : ""; }
+  static v3_attribute_list** V3_API attributes(void* self) { return of(self).attributesCom.as<v3_attribute_list>(); }
+
+  static v3_result V3_API setInt(void* self, const char* key, int64_t v) { return put(self, key, std::to_string(v)); }
+  static v3_result V3_API getInt(void* self, const char* key, int64_t* v) {
+    const std::string* found = get(self, key);
+    if (!found) return V3_INVALID_ARG;
+    *v = std::stoll(*found);
+    return V3_OK;
+  }
+  static v3_result V3_API setFloat(void* self, const char* key, double v) {
+    std::string bytes(sizeof v, '\0');
+    std::memcpy(bytes.data(), &v, sizeof v);
+    return put(self, key, bytes);
+  }
+  static v3_result V3_API getFloat(void* self, const char* key, double* v) {
+    const std::string* found = get(self, key);
+    if (!found || found->size() != sizeof *v) return V3_INVALID_ARG;
+    std::memcpy(v, found->data(), sizeof *v);
+    return V3_OK;
+  }
+  static v3_result V3_API setString(void* self, const char* key, const int16_t* text) {
+    std::string bytes;
+    for (; text && *text; ++text) bytes.append(reinterpret_cast<const char*>(text), sizeof *text);
+    return put(self, key, bytes);
+  }
+  static v3_result V3_API getString(void* self, const char* key, int16_t* text, uint32_t size) {
+    const std::string* found = get(self, key);
+    if (!found || size == 0) return V3_INVALID_ARG;
+    const size_t n = std::min<size_t>(found->size() / sizeof *text, size / sizeof *text - 1);
+    std::memcpy(text, found->data(), n * sizeof *text);
+    text[n] = 0;
+    return V3_OK;
+  }
+  static v3_result V3_API setBinary(void* self, const char* key, const void* data, uint32_t size) {
+    return put(self, key, std::string(static_cast<const char*>(data), size));
+  }
+  static v3_result V3_API getBinary(void* self, const char* key, const void** data, uint32_t* size) {
+    const std::string* found = get(self, key);
+    if (!found) return V3_INVALID_ARG;
+    *data = found->data();
+    *size = static_cast<uint32_t>(found->size());
+    return V3_OK;
+  }
+  static HostMessage& ofList(void* self) { return *static_cast<AttributesCom*>(self)->owner; }
+  static v3_result put(void* self, const char* key, std::string value) {
+    if (!key) return V3_INVALID_ARG;
+    ofList(self).values[key] = std::move(value);
+    return V3_OK;
+  }
+  static const std::string* get(void* self, const char* key) {
+    auto& values = ofList(self).values;
+    const auto found = key ? values.find(key) : values.end();
+    return found == values.end() ? nullptr : &found->second;
+  }
+  static v3_result V3_API queryList(void* self, const v3_tuid iid, void** out) {
+    return query(&ofList(self).messageCom, iid, out);
+  }
+  static uint32_t V3_API refList(void* self) { return ref(&ofList(self).messageCom); }
+  static uint32_t V3_API unrefList(void* self) { return unref(&ofList(self).messageCom); }
+
+  static constexpr v3_message_cpp kMessageTable = {{query, ref, unref}, {getId, setId, attributes}};
+  static constexpr v3_attribute_list_cpp kAttributesTable = {
+      {queryList, refList, unrefList},
+      {setInt, getInt, setFloat, getFloat, setString, getString, setBinary, getBinary}};
+
+  MessageCom messageCom{&kMessageTable, this};
+  AttributesCom attributesCom{&kAttributesTable, this};
+  int refs = 1;
+  std::string id;
+  std::map<std::string, std::string> values;
+};
+
 // The host application the plug-in is initialised with; it counts its
-// references so that a leak shows.
+// references so that a leak shows. It creates messages, as hosts do.
 struct HostApplication {
   using Self = Com<v3_host_application_cpp, HostApplication>;
   HostApplication() : com{&kTable, this} {}
@@ -108,7 +220,11 @@ struct HostApplication {
     name[i] = 0;
     return V3_OK;
   }
-  static v3_result V3_API createInstance(void*, v3_tuid, v3_tuid, void** obj) {
+  static v3_result V3_API createInstance(void*, v3_tuid cid, v3_tuid iid, void** obj) {
+    if (v3_tuid_match(cid, v3_message_iid) && v3_tuid_match(iid, v3_message_iid)) {
+      *obj = HostMessage::create();
+      return V3_TRUE;
+    }
     *obj = nullptr;
     return V3_NO_INTERFACE;
   }
@@ -909,9 +1025,11 @@ struct AttachedEditor {
   }
   ~AttachedEditor() {
     if (!view) return;
-    if (attached) v3_cpp_obj(view)->removed(view);
+    if (attached && !releaseWithoutRemoving) v3_cpp_obj(view)->removed(view);
     v3_cpp_obj_unref(view);
   }
+  // Some hosts (Carla) release a view that is still attached.
+  bool releaseWithoutRemoving = false;
   v3_view_rect size() {
     v3_view_rect r{};
     v3_cpp_obj(view)->get_size(view, &r);
@@ -1002,4 +1120,33 @@ TEST_F(Vst3Build, DraggingTheCornerKeepsTheHostWindowAndThePanelTheSameSize) {
     EXPECT_EQ(now.bottom - now.top, height);
     EXPECT_LT(editor.differenceFromPanel("vst3_editor_corner.png"), 0.05);
   }
+}
+
+// A host that plays the plug-in, saves and loads its state, and opens and
+// closes the editor hears nothing from it on standard error.
+TEST_F(Vst3Build, SaysNothingInNormalUse) {
+  testutil::VirtualDisplay display;
+  ASSERT_TRUE(display.start(std::string(std::getenv("HOME")) + "/xvfb-vst3-quiet.log"));
+  testutil::UseDisplay use(display.name);
+  testutil::StderrCapture capture;
+  {
+    Vst3Instance vst3;
+    ASSERT_TRUE(vst3.ok);
+    ASSERT_TRUE(vst3.start());
+    warmEightFoot(vst3);
+    vst3.events.events.push_back(noteEvent(true, 69, 0));
+    pitchOfNextSecond(vst3);
+    Stream saved(17);
+    ASSERT_EQ(v3_cpp_obj(vst3.component.p)->get_state(vst3.component.p, saved.com.as<v3_bstream>()), V3_OK);
+    Stream load(17);
+    load.bytes = saved.bytes;
+    ASSERT_EQ(v3_cpp_obj(vst3.component.p)->set_state(vst3.component.p, load.com.as<v3_bstream>()), V3_OK);
+    for (bool removedFirst : {true, false}) {
+      AttachedEditor editor(vst3, display.name, PlugFrame::OnResize::CallOnSize);
+      ASSERT_TRUE(editor.attached);
+      editor.releaseWithoutRemoving = !removedFirst;
+      editor.host.runFor(10);
+    }
+  }
+  EXPECT_EQ(capture.text(), "");
 }
