@@ -4,7 +4,10 @@
 // equals the engine's own render of the same MIDI, sample for sample.
 #include <gtest/gtest.h>
 
+#include "child_process.h"
+#include "lv2_editor_host.h"
 #include "lv2_host.h"
+#include "panel_reference.h"
 #include "stderr_capture.h"
 #include "host/dpf/lv2_symbol.h"
 
@@ -258,4 +261,54 @@ TEST(Lv2Build, SaysNothingInNormalUse) {
     levelOfANote(other);
   }
   EXPECT_EQ(capture.text(), "");
+}
+
+// The editor embedded in a host's window, as jalv or Carla embeds it: when
+// the host resizes the editor's window, the panel fills it at the new scale;
+// when the user drags the corner, the editor asks the host through
+// ui:resize, and the host's window and the editor end the same size.
+TEST(Lv2Build, TheEmbeddedEditorAndTheHostWindowStayTheSameSize) {
+  setenv("WOBBLYTONE_RANDOM_SEED", "77", 1);
+  testutil::VirtualDisplay display;
+  ASSERT_TRUE(display.start(std::string(std::getenv("HOME")) + "/xvfb-lv2-resize.log", "4000x2100x24"));
+  testutil::UseDisplay use(display.name);
+  Lv2Instance lv2;
+  ASSERT_NE(lv2.instance, nullptr);
+  testutil::HostWindow window(display.name, 976, 508);
+  ASSERT_TRUE(window.ok());
+  testhost::Lv2Editor editor(lv2, window);
+  ASSERT_TRUE(editor.ok());
+  editor.runFor(10);
+  EXPECT_EQ(window.childSize(), std::make_pair(976, 508));
+  const std::string resources = WOBBLYTONE_LV2_BUNDLE "/resources/";
+
+  // The host makes it 150 % (its window and the embedded one, as suil does).
+  window.resize(1464, 762);
+  XResizeWindow(window.x, editor.editorWindow(), 1464, 762);
+  XSync(window.x, False);
+  editor.runFor(15);
+  EXPECT_EQ(window.childSize(), std::make_pair(1464, 762));
+  testutil::Picture shown = window.capture();
+  shown.savePNG(WOBBLYTONE_TEST_ARTIFACTS "/lv2_editor_150.png");
+  EXPECT_LT(testutil::coarseDifference(shown, testutil::referencePanel(77, 0.75f, resources)), 0.05);
+
+  // The corner, dragged back towards the default size.
+  editor.resizeRequests.clear();
+  const std::string win = std::to_string(window.id());
+  testutil::xdotool(display.name, "mousemove --window " + win + " 1458 756 mousedown 1");
+  editor.runFor(5);
+  for (int step = 1; step <= 6; ++step) {
+    testutil::xdotool(display.name, "mousemove --window " + win + " " + std::to_string(1458 - 50 * step) + " " +
+                                        std::to_string(756 - 26 * step));
+    editor.runFor(3);
+  }
+  testutil::xdotool(display.name, "mouseup 1");
+  editor.runFor(15);
+  ASSERT_FALSE(editor.resizeRequests.empty());
+  const auto [width, height] = window.size();
+  EXPECT_LT(width, 1300);
+  EXPECT_EQ(std::make_pair(width, height), editor.resizeRequests.back());
+  EXPECT_EQ(window.childSize(), std::make_pair(width, height));
+  shown = window.capture();
+  EXPECT_LT(testutil::coarseDifference(shown, testutil::referencePanel(77, width / 1952.0f, resources)), 0.05);
 }
