@@ -155,7 +155,9 @@ class ClapInstance {
     };
     hostGui.resize_hints_changed = [](const clap_host_t*) {};
     hostGui.request_resize = [](const clap_host_t* h, uint32_t w, uint32_t hh) {
-      static_cast<ClapInstance*>(h->host_data)->requestedSize = {w, hh};
+      auto* self = static_cast<ClapInstance*>(h->host_data);
+      self->requestedSize = {w, hh};
+      if (self->onResizeRequest) self->onResizeRequest(w, hh);
       return true;
     };
     hostGui.request_show = [](const clap_host_t*) { return true; };
@@ -250,6 +252,9 @@ class ClapInstance {
   clap_host_gui_t hostGui{};
   clap_host_timer_support_t hostTimers{};
   std::pair<uint32_t, uint32_t> requestedSize{0, 0};
+  // What the host does when the editor asks for a new size (a host resizes
+  // its window), after recording it; the request is granted.
+  std::function<void(uint32_t, uint32_t)> onResizeRequest;
   int timers = 0;
   const clap_plugin_t* plugin = nullptr;
   const clap_plugin_params_t* params = nullptr;

@@ -502,6 +502,30 @@ TEST_F(ClapBuild, ResizedByTheHostShowsTheWholePanelAtTheNewScale) {
   shown.savePNG(WOBBLYTONE_TEST_ARTIFACTS "/clap_editor_150.png");
   const testutil::Picture reference = testutil::referencePanel(77, 0.75f, WOBBLYTONE_CLAP_RESOURCES "/");
   EXPECT_LT(testutil::coarseDifference(shown, reference), 0.05);
+
+  // The user drags the corner back towards the default size: the editor asks
+  // the host, which resizes its window; both end the same size.
+  clap.onResizeRequest = [&](uint32_t rw, uint32_t rh) { window.resize(static_cast<int>(rw), static_cast<int>(rh)); };
+  clap.requestedSize = {0, 0};
+  const std::string win = std::to_string(window.id());
+  testutil::xdotool(display.name, "mousemove --window " + win + " 1458 756 mousedown 1");
+  idle();
+  for (int step = 1; step <= 6; ++step) {
+    testutil::xdotool(display.name, "mousemove --window " + win + " " + std::to_string(1458 - 50 * step) + " " +
+                                        std::to_string(756 - 26 * step));
+    idle();
+  }
+  testutil::xdotool(display.name, "mouseup 1");
+  idle();
+  const auto [dragW, dragH] = window.size();
+  EXPECT_LT(dragW, 1300);
+  EXPECT_EQ(clap.requestedSize, std::make_pair(static_cast<uint32_t>(dragW), static_cast<uint32_t>(dragH)));
+  EXPECT_EQ(window.childSize(), std::make_pair(dragW, dragH));
+  ASSERT_TRUE(gui->get_size(clap.plugin, &w, &h));
+  EXPECT_EQ(std::make_pair(w, h), clap.requestedSize);
+  EXPECT_LT(testutil::coarseDifference(window.capture(),
+                                       testutil::referencePanel(77, dragW / 1952.0f, WOBBLYTONE_CLAP_RESOURCES "/")),
+            0.05);
   gui->hide(clap.plugin);
   gui->destroy(clap.plugin);
 }
