@@ -1020,7 +1020,8 @@ struct AttachedEditor {
     if (!view || !window.ok()) return;
     host.view = view;
     v3_cpp_obj(view)->set_frame(view, host.frame());
-    attached = v3_cpp_obj(view)->attached(view, reinterpret_cast<void*>(window.id()), "X11EmbedWindowID") == V3_OK;
+    attachResult = v3_cpp_obj(view)->attached(view, reinterpret_cast<void*>(window.id()), "X11EmbedWindowID");
+    attached = attachResult == V3_OK;
     host.runFor(10);
   }
   ~AttachedEditor() {
@@ -1045,6 +1046,7 @@ struct AttachedEditor {
   testutil::HostWindow window;
   PlugFrame host;
   v3_plugin_view** view = nullptr;
+  v3_result attachResult = V3_NOT_INITIALIZED;
   bool attached = false;
 };
 
@@ -1143,7 +1145,7 @@ TEST_F(Vst3Build, SaysNothingInNormalUse) {
     ASSERT_EQ(v3_cpp_obj(vst3.component.p)->set_state(vst3.component.p, load.com.as<v3_bstream>()), V3_OK);
     for (bool removedFirst : {true, false}) {
       AttachedEditor editor(vst3, display.name, PlugFrame::OnResize::CallOnSize);
-      ASSERT_TRUE(editor.attached);
+      ASSERT_TRUE(editor.attached) << editor.attachResult << (editor.view ? "" : ", no view") << (removedFirst ? "" : ", second");
       editor.releaseWithoutRemoving = !removedFirst;
       editor.host.runFor(10);
     }

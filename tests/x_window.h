@@ -6,6 +6,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <cairo.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -103,7 +104,11 @@ class UseDisplay {
 class HostWindow {
  public:
   HostWindow(const std::string& display, int width, int height) {
-    x = XOpenDisplay(display.c_str());
+    // A busy server may refuse a connection for a moment.
+    for (int attempt = 0; attempt < 50 && !x; ++attempt) {
+      x = XOpenDisplay(display.c_str());
+      if (!x) usleep(20000);
+    }
     if (!x) return;
     window = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, static_cast<unsigned>(width),
                                  static_cast<unsigned>(height), 0, 0, 0xffffff);
