@@ -26,6 +26,12 @@
 # Step times go to stdout and WORK-DIR/timings.txt.
 #
 # ARDOUR_STEP_TIMEOUT (seconds, default 300) ends a step that hangs.
+# ardour7-export itself sometimes never finishes: its main thread waits for
+# the butler inside Session::start_audio_export while the butler waits for a
+# process cycle (seen about once in twenty exports on a busy machine, with no
+# plug-in code on any thread's stack). An export is therefore given
+# ARDOUR_EXPORT_TIMEOUT seconds (default 60; one takes about 3) and tried up
+# to three times.
 set -u
 
 me=ardour_session.sh
@@ -82,6 +88,7 @@ export LC_ALL=C LANG=C
 unset LANGUAGE
 
 timeout_s=${ARDOUR_STEP_TIMEOUT:-300}
+export_timeout_s=${ARDOUR_EXPORT_TIMEOUT:-60}
 session_dir="$work/session"
 name=wobblytone
 
@@ -108,13 +115,24 @@ fail_step() {
 }
 
 # run_step NAME COMMAND...: runs it with its output in logs/NAME.{out,err}
-# and records how long it took.
+# and records how long it took. STEP_TIMEOUT (seconds) overrides the limit,
+# and STEP_ATTEMPTS lets a step that timed out start again.
 run_step() {
   step=$1
   shift
+  limit=${STEP_TIMEOUT:-$timeout_s}
+  attempts=${STEP_ATTEMPTS:-1}
   t0=$(now)
-  timeout -k 10 "$timeout_s" "$@" >"$work/logs/$step.out" 2>"$work/logs/$step.err" </dev/null
-  rc=$?
+  while :; do
+    timeout -k 10 "$limit" "$@" >"$work/logs/$step.out" 2>"$work/logs/$step.err" </dev/null
+    rc=$?
+    attempts=$((attempts - 1))
+    case $rc in
+      124|137) [ "$attempts" -gt 0 ] || break
+               echo "$me: $step: no end after ${limit} s, trying again" ;;
+      *) break ;;
+    esac
+  done
   t1=$(now)
   secs=$(elapsed "$t0" "$t1")
   echo "$step $secs" >> "$work/timings.txt"
@@ -124,7 +142,7 @@ run_step() {
   fi
   case $rc in
     0) ;;
-    124|137) fail_step "$step" "timed out after ${timeout_s} s" ;;
+    124|137) fail_step "$step" "timed out after ${limit} s" ;;
     *) fail_step "$step" "exit status $rc" ;;
   esac
 }
@@ -170,7 +188,10 @@ run_step make_session ardour7-lua "$here/make_session.lua" \
   dir="$session_dir" name=$name format="$format" bundle="$bundle" cutoff_ramp=$ramp
 
 # 4. First export.
+STEP_TIMEOUT=$export_timeout_s
+STEP_ATTEMPTS=3
 run_step export_first ardour7-export -s 48000 -b 24 -o "$work/first.wav" "$session_dir" $name
+unset STEP_TIMEOUT STEP_ATTEMPTS
 check_export export_first "$work/first.wav"
 
 # 5. Reopen, check, save again, close.
@@ -178,7 +199,10 @@ run_step reopen_session ardour7-lua "$here/reopen_session.lua" \
   dir="$session_dir" name=$name format="$format" cutoff_ramp=$ramp save=1
 
 # 6. Export again.
+STEP_TIMEOUT=$export_timeout_s
+STEP_ATTEMPTS=3
 run_step export_reopened ardour7-export -s 48000 -b 24 -o "$work/reopened.wav" "$session_dir" $name
+unset STEP_TIMEOUT STEP_ATTEMPTS
 check_export export_reopened "$work/reopened.wav"
 
 secs=$(elapsed "$t_all" "$(now)")

@@ -83,10 +83,58 @@
 #     `stdbuf -oL`.
 #   - jalv.gtk3 gives two options the short name -p (--preset and
 #     --print-controls) and two -n (--no-menu and --jack-name): this script
-#     uses the long names. `jalv -h` prints its usage and then crashes.
+#     uses the long names. `jalv -h` prints its usage and then crashes, and
+#     so does a jalv that cannot read the state given with -l.
 #   - JACK ports: jalv names them after the port symbols; lv2_events_out has
 #     no JACK port (it carries no MIDI). -x makes jalv exit rather than take
-#     another client name.
+#     another client name. jalv connects nothing itself.
+#
+# How this script gets each answer:
+#
+#   - `send` writes the line and then `help` to the FIFO and waits until the
+#     help text shows on stderr; `get` sends `controls` or `monitors` that way
+#     and reads its line from stdout. One caller at a time per jalv.
+#   - `gui-set` presses Tab from the control that has the focus (GTK focuses
+#     the first one, Power, when the window maps; the script keeps count in
+#     run/ID.focus): jalv lays out one row per control port in index order,
+#     and each input is one stop (check box, list) or two (spin button, then
+#     slider). It then selects the spin button's text, types the value and
+#     Return. Only sliders; the spin button keeps 7 decimals. It fails unless
+#     SYM_out shows the value, and warns if another output changed meanwhile.
+#   - `save` waits for the dialog, types the path, and presses Escape while
+#     the chooser's list of matching names is up (Return would only close
+#     that list), Return otherwise. A name that begins another name in the
+#     same folder is refused, since the chooser would complete it.
+#   - Values are saved as floats: 0.8 reads back as 0.80000001.
+#
+# Traps met on the way: each jalv makes /tmp/jalv-XXXXXX (its path is fixed
+# in jalv) and removes it at a clean exit if empty (not after a crash);
+# processes whose parent has gone may stay as zombies (PID 1 may not reap
+# them), which `kill -0` would count as running; with the dummy driver out of
+# real time a busy machine makes xruns, in which a late client's cycle is
+# lost (stop-all counts them); jalv.gtk3 --print-controls writes ~30 KB/s to
+# logs/ID.out. jalv offers no way for the plug-in to change an input port,
+# so a value the engine changes itself (a blown fuse) shows on SYM_out while
+# jalv's input, and the port value it saves, keep the old one; writing that
+# old value again is no change (write another value first).
+#
+# Example, as the test runs it (each line one call; VAL a number):
+#
+#   jalv_session.sh W init build/bin/Wobblytone.lv2
+#   jalv_session.sh W start-jack               -> prints the server's name
+#   jalv_session.sh W start-gui first power=1 voltage=1 warm_up=2
+#     (connect to first:lv2_events_in, first:lv2_audio_out_1 and _2, play)
+#   jalv_session.sh W gui-set first cutoff 0.37
+#   jalv_session.sh W save first W/saved
+#   jalv_session.sh W stop first
+#   jalv_session.sh W start second --load W/saved
+#   jalv_session.sh W get second cutoff        -> 0.370000
+#   jalv_session.sh W wait second cutoff_out 0.37
+#     (connect to second:..., play, compare)
+#   jalv_session.sh W stop-all
+#
+# Each call exits 0 when its step is done. A jalv that exits with a status
+# other than 0 (a crash at exit, say) makes `stop` fail.
 #
 # Everything lives in WORK-DIR: lv2/ (the bundle), home/ (HOME and the XDG
 # folders, so no settings from outside are read or written), run/ (process
@@ -160,13 +208,13 @@ is_program() {
 # Ends PID (if it still runs PROGRAM): SIGTERM, then SIGKILL after the
 # time limit.
 end_process() {
-  pid=$1
-  program=$2
-  alive "$pid" && is_program "$pid" "$program" || return 0
-  kill -TERM "$pid" 2>/dev/null
-  wait_for "$program (pid $pid) to end after SIGTERM" not_alive "$pid" || {
-    note "$program (pid $pid) ignored SIGTERM; killing it"
-    kill -KILL "$pid" 2>/dev/null
+  ending=$1
+  ending_program=$2
+  alive "$ending" && is_program "$ending" "$ending_program" || return 0
+  kill -TERM "$ending" 2>/dev/null
+  wait_for "$ending_program (pid $ending) to end after SIGTERM" not_alive "$ending" || {
+    note "$ending_program (pid $ending) ignored SIGTERM; killing it"
+    kill -KILL "$ending" 2>/dev/null
   }
 }
 not_alive() { ! alive "$1"; }
@@ -249,17 +297,6 @@ write_port_table() {
 }
 port_direction() { awk -v s="$1" '$1 == s { print $2 }' "$run/controls.txt"; }
 
-# Checks SYM=VAL arguments and turns them into "-c SYM=VAL" for jalv.
-control_args() {
-  for assignment in "$@"; do
-    case $assignment in
-      *=*) ;;
-      *) die "expected SYM=VAL, not '$assignment'" ;;
-    esac
-    [ "$(port_direction "${assignment%%=*}")" = in ] || die "no input control '${assignment%%=*}'"
-  done
-}
-
 # The newest "SYM = VALUE" value printed to FILE after byte OFFSET.
 printed_after() {
   tail -c +"$(($2 + 1))" "$1" | sed 's/^\(> \)*//' |
@@ -323,7 +360,6 @@ do_env() {
   echo "JACK_NO_AUDIO_RESERVATION=1"
 }
 
-
 # Checks that a SYM=VAL argument names an input control of the plug-in.
 check_assignment() {
   case $1 in
@@ -348,9 +384,13 @@ absolute() {
   esac
 }
 
-# Runs COMMAND (in WORK-DIR) in the background of this subshell, writes its pid to
-# run/ID.pid and, when it ends, its exit status to run/ID.status; stdin is
-# passed on as fd 3 (a background command's own stdin would be /dev/null).
+# Runs COMMAND (in WORK-DIR) in the background of this subshell, writes its
+# pid to run/ID.pid and, when it ends, its exit status to run/ID.status; stdin
+# is passed on as fd 3 (a background command's own stdin would be /dev/null).
+# The caller sets the subshell's files with exec: redirections on a function
+# call would keep a copy of the caller's stdout open (to restore it), and a
+# caller reading that stdout to its end, e.g. $(...) or popen(), would wait
+# as long as jalv runs.
 run_recorded() {
   recorded_id=$1
   shift
@@ -375,6 +415,8 @@ failed_start() {
   show_log "$logs/$1.out"
   [ -f "$run/$1.holder" ] && end_process "$(cat "$run/$1.holder")" sleep
   [ -f "$run/$1.pid" ] && end_process "$(cat "$run/$1.pid")" jalv
+  # Nothing left for stop-all to stop.
+  rm -f "$run/$1.kind" "$run/$1.in" "$run/$1.holder"
   die "$2"
 }
 
@@ -415,8 +457,10 @@ do_start() {
   mkfifo "$fifo" || die "cannot make $fifo"
   echo console >"$run/$id.kind"
   echo "stdbuf -o0 jalv -x -n $id $*" >"$run/$id.command"
-  run_recorded "$id" stdbuf -o0 jalv -x -n "$id" "$@" \
-    3<"$fifo" </dev/null >"$logs/$id.out" 2>"$logs/$id.err" &
+  (
+    exec 3<"$fifo" </dev/null >"$logs/$id.out" 2>"$logs/$id.err"
+    run_recorded "$id" stdbuf -o0 jalv -x -n "$id" "$@"
+  ) &
   # The FIFO's writing end stays open in this sleep between commands;
   # stopping the sleep is jalv's end of input.
   sleep 1000000000 >"$fifo" 2>/dev/null &
@@ -484,7 +528,10 @@ do_start_gui() {
   echo gui >"$run/$id.kind"
   set -- jalv.gtk3 --generic-ui --print-controls --jack-name "$id" -x "$@"
   echo "DISPLAY=$DISPLAY stdbuf -oL $*" >"$run/$id.command"
-  run_recorded "$id" stdbuf -oL "$@" 3</dev/null </dev/null >"$logs/$id.out" 2>"$logs/$id.err" &
+  (
+    exec 3</dev/null </dev/null >"$logs/$id.out" 2>"$logs/$id.err"
+    run_recorded "$id" stdbuf -oL "$@"
+  ) &
   wait_for "jalv.gtk3 '$id' to start" pid_known "$id" || failed_start "$id" "jalv.gtk3 '$id' did not start"
   pid=$(cat "$run/$id.pid")
   gui_ready() {
@@ -613,8 +660,10 @@ do_gui_set() {
     die "'$value' is not a number"
   kind=$(awk -v s="$sym" '$1 == s && $2 == "in" { print $3 }' "$run/controls.txt")
   [ -n "$kind" ] || die "the plug-in has no input control '$sym'"
-  [ "$kind" = slider ] ||
-    die "jalv shows '$sym' as a $kind (check box or list), which gui-set does not type into: give it with -c at start"
+  case $kind in
+    toggle) die "jalv shows '$sym' as a check box, which gui-set does not type into: give it with -c at start" ;;
+    enum) die "jalv shows '$sym' as a list, which gui-set does not type into: give it with -c at start" ;;
+  esac
   # Every input control is one stop in GTK's Tab order, row by row: a check
   # box, a list, or a spin button followed by its slider.
   target=$(awk -v s="$sym" '$2 == "in" { here = n + 1; n += ($3 == "slider") ? 2 : 1; if ($1 == s) { print here; exit } }' \
