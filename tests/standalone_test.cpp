@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "jack_probe.h"
 
 namespace {
 
@@ -30,85 +31,7 @@ using namespace std::chrono_literals;
 using testutil::Child;
 using testutil::spawn;
 using testutil::VirtualDisplay;
-
-// The test's own client: a MIDI output and two audio inputs.
-class Probe {
- public:
-  bool open() {
-    for (int attempt = 0; attempt < 100 && !client; ++attempt) {
-      client = jack_client_open("probe", JackNoStartServer, nullptr);
-      if (!client) std::this_thread::sleep_for(100ms);
-    }
-    if (!client) return false;
-    midiOut = jack_port_register(client, "midi_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    in[0] = jack_port_register(client, "in_1", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
-    in[1] = jack_port_register(client, "in_2", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
-    jack_set_process_callback(client, &Probe::process, this);
-    return midiOut && in[0] && in[1] && jack_activate(client) == 0;
-  }
-  ~Probe() {
-    if (client) jack_client_close(client);
-  }
-
-  bool waitForPort(const char* name) {
-    for (int i = 0; i < 100; ++i) {
-      if (jack_port_by_name(client, name)) return true;
-      std::this_thread::sleep_for(100ms);
-    }
-    return false;
-  }
-
-  // Connects two ports, trying again for a while.
-  bool connect(const char* from, const char* to) {
-    for (int i = 0; i < 100; ++i) {
-      const int result = jack_connect(client, from, to);
-      if (result == 0 || result == EEXIST) return true;
-      std::this_thread::sleep_for(100ms);
-    }
-    return false;
-  }
-
-  // Queues a three-byte message for the next cycle and waits until it went out.
-  void send(uint8_t status, uint8_t data1, uint8_t data2) {
-    pending[0] = status;
-    pending[1] = data1;
-    pending[2] = data2;
-    hasPending = true;
-    while (hasPending) std::this_thread::sleep_for(5ms);
-  }
-
-  // Energy of the left input over the next `duration`.
-  double listen(std::chrono::milliseconds duration) {
-    energy = 0;
-    std::this_thread::sleep_for(duration);
-    return energy;
-  }
-
-  jack_client_t* client = nullptr;
-
- private:
-  static int process(jack_nframes_t frames, void* arg) {
-    auto* self = static_cast<Probe*>(arg);
-    void* midi = jack_port_get_buffer(self->midiOut, frames);
-    jack_midi_clear_buffer(midi);
-    if (self->hasPending) {
-      jack_midi_event_write(midi, 0, self->pending, 3);
-      self->hasPending = false;
-    }
-    const auto* left = static_cast<const float*>(jack_port_get_buffer(self->in[0], frames));
-    double sum = 0;
-    for (jack_nframes_t i = 0; i < frames; ++i) sum += double(left[i]) * left[i];
-    self->energy = self->energy + sum;
-    return 0;
-  }
-
-  jack_port_t* midiOut = nullptr;
-  jack_port_t* in[2] = {nullptr, nullptr};
-  uint8_t pending[3] = {};
-  std::atomic<bool> hasPending{false};
-  std::atomic<double> energy{0};
-};
-
+using testutil::Probe;
 
 std::string fileText(const std::string& path) {
   std::ifstream in(path);
