@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "engine_harness.h"
 #include "jack_probe.h"
 #include "test_util.h"
+#include "x_window.h"  // after gtest: Xlib defines None
 
 namespace {
 
@@ -148,4 +150,107 @@ TEST(Jalv, PlaysChangesSavesAndRestoresInANewProcess) {
   EXPECT_NEAR(testutil::dB(restored.level / darker.level), 0, 1);
   script.run("stop second");
   EXPECT_TRUE(script.ok) << script.lastError;
+}
+
+namespace {
+
+std::string fileLine(const std::string& path) {
+  std::ifstream in(path);
+  std::string line;
+  std::getline(in, line);
+  return line;
+}
+
+// The windows on jalv's display, as the X server has them.
+class JalvDisplay {
+ public:
+  explicit JalvDisplay(const std::string& display) : x(XOpenDisplay(display.c_str())) {}
+  ~JalvDisplay() {
+    if (x) XCloseDisplay(x);
+  }
+  JalvDisplay(const JalvDisplay&) = delete;
+  JalvDisplay& operator=(const JalvDisplay&) = delete;
+
+  std::pair<int, int> size(Window w) const {
+    XWindowAttributes a{};
+    XGetWindowAttributes(x, w, &a);
+    return {a.width, a.height};
+  }
+  // The first window below `top` whose class is `name`, or 0.
+  Window find(Window top, const char* name) const {
+    XClassHint hint{};
+    if (XGetClassHint(x, top, &hint)) {
+      const bool match = hint.res_class && std::string(hint.res_class) == name;
+      XFree(hint.res_name);
+      XFree(hint.res_class);
+      if (match) return top;
+    }
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    Window found = 0;
+    if (XQueryTree(x, top, &root, &parent, &children, &count))
+      for (unsigned i = 0; i < count && !found; ++i) found = find(children[i], name);
+    if (children) XFree(children);
+    return found;
+  }
+  // Waits up to two seconds for `test`.
+  template <class Test>
+  bool waitFor(Test test) const {
+    for (int i = 0; i < 100; ++i) {
+      XSync(x, False);
+      if (test()) return true;
+      std::this_thread::sleep_for(20ms);
+    }
+    return false;
+  }
+  Display* x;
+};
+
+}  // namespace
+
+// The plug-in's own editor in jalv.gtk3's window, as a musician sees it:
+// the window may be resized (its hints do not pin it to one size); a right
+// click on the empty panel opens the size menu, and "200%" grows jalv's
+// window with the panel; making jalv's window smaller from its edge (as a
+// window manager does) shrinks the panel with it.
+TEST(Jalv, TheEditorAndJalvsWindowKeepTheSameSize) {
+  if (std::system("command -v jalv.gtk3 >/dev/null 2>&1 && command -v jackd >/dev/null 2>&1 && "
+                  "command -v xdotool >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "jalv.gtk3 (Debian's jalv package), jackd or xdotool is not installed";
+  Script script;
+  script.work = WOBBLYTONE_TEST_ARTIFACTS "/jalv-editor";
+  std::system(("rm -rf '" + script.work + "'").c_str());
+  script.run("init " WOBBLYTONE_LV2_BUNDLE);
+  script.run("start-jack");
+  script.run("start-editor ed");
+  ASSERT_TRUE(script.ok) << script.lastError;
+  const std::string display = ":" + fileLine(script.work + "/run/display");
+  const Window top = std::stoul(fileLine(script.work + "/run/ed.window"));
+  JalvDisplay screen(display);
+  ASSERT_NE(screen.x, nullptr);
+  Window editor = 0;
+  ASSERT_TRUE(screen.waitFor([&] { return (editor = screen.find(top, "Marlpit Music-Wobblytone")) != 0; }));
+  ASSERT_TRUE(screen.waitFor([&] { return screen.size(editor) == std::make_pair(976, 508); }));
+
+  XSizeHints hints{};
+  long supplied = 0;
+  ASSERT_TRUE(XGetWMNormalHints(screen.x, top, &hints, &supplied));
+  EXPECT_FALSE((hints.flags & PMinSize) && (hints.flags & PMaxSize) && hints.min_width == hints.max_width)
+      << "jalv's window is pinned to " << hints.min_width << " x " << hints.min_height;
+
+  const std::string win = std::to_string(editor);
+  testutil::xdotool(display, "mousemove --window " + win + " 560 265 click 3");
+  std::this_thread::sleep_for(300ms);
+  testutil::xdotool(display, "mousemove --window " + win + " 650 336 click 1");  // "Set Windows Size to 200%"
+  EXPECT_TRUE(screen.waitFor([&] { return screen.size(editor) == std::make_pair(1380, 718); }))
+      << screen.size(editor).first << " x " << screen.size(editor).second;
+  EXPECT_TRUE(screen.waitFor([&] { return screen.size(top).first == 1380; })) << screen.size(top).first;
+
+  // A moment later, as a user would, the window's edge.
+  std::this_thread::sleep_for(1s);
+  testutil::xdotool(display, "windowsize " + std::to_string(top) + " 1100 600");
+  EXPECT_TRUE(screen.waitFor([&] {
+    const auto [w, h] = screen.size(editor);
+    return w == 1100 && std::abs(h - 1100 * 1016 / 1952) <= 1;
+  })) << screen.size(editor).first << " x " << screen.size(editor).second;
 }

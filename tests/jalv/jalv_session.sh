@@ -25,6 +25,12 @@
 #   start ID [--load DIR] [SYM=VAL...]
 #                               jalv (console) as JACK client ID, with its
 #                               commands read from a FIFO
+#   start-editor ID [SYM=VAL...]
+#                               jalv.gtk3 showing the plug-in's own editor
+#                               embedded in its window (as a user sees it),
+#                               on the same virtual display; prints nothing,
+#                               the editor's toplevel window is in
+#                               run/ID.window and the display in run/display
 #   start-gui ID [--load DIR] [SYM=VAL...]
 #                               jalv.gtk3 with jalv's own generic controls
 #                               (not the plug-in's editor) on a virtual X
@@ -502,6 +508,11 @@ ensure_display() {
 }
 
 do_start_gui() {
+  ui_option=--generic-ui
+  if [ "${1:-}" = --plugin-ui ]; then
+    ui_option=
+    shift
+  fi
   [ $# -ge 1 ] || die "usage: $me WORK-DIR start-gui ID [--load DIR] [SYM=VAL...]"
   need_session
   id=$1
@@ -526,7 +537,8 @@ do_start_gui() {
   fi
   ensure_display
   echo gui >"$run/$id.kind"
-  set -- jalv.gtk3 --generic-ui --print-controls --jack-name "$id" -x "$@"
+  # shellcheck disable=SC2086 # no option at all for the plug-in's own editor
+  set -- jalv.gtk3 $ui_option --print-controls --jack-name "$id" -x "$@"
   echo "DISPLAY=$DISPLAY stdbuf -oL $*" >"$run/$id.command"
   (
     exec 3</dev/null </dev/null >"$logs/$id.out" 2>"$logs/$id.err"
@@ -857,6 +869,7 @@ case $command in
   env) do_env ;;
   start) do_start "$@" ;;
   start-gui) do_start_gui "$@" ;;
+  start-editor) do_start_gui --plugin-ui "$@" ;;
   ports) do_ports "$@" ;;
   send) do_send "$@" ;;
   get) do_get "$@" ;;
