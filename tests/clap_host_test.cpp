@@ -507,16 +507,7 @@ TEST_F(ClapBuild, ResizedByTheHostShowsTheWholePanelAtTheNewScale) {
   // the host, which resizes its window; both end the same size.
   clap.onResizeRequest = [&](uint32_t rw, uint32_t rh) { window.resize(static_cast<int>(rw), static_cast<int>(rh)); };
   clap.requestedSize = {0, 0};
-  const std::string win = std::to_string(window.id());
-  testutil::xdotool(display.name, "mousemove --window " + win + " 1458 756 mousedown 1");
-  idle();
-  for (int step = 1; step <= 6; ++step) {
-    testutil::xdotool(display.name, "mousemove --window " + win + " " + std::to_string(1458 - 50 * step) + " " +
-                                        std::to_string(756 - 26 * step));
-    idle();
-  }
-  testutil::xdotool(display.name, "mouseup 1");
-  idle();
+  testutil::drag(display.name, window.id(), 1458, 756, -300, -156, idle);
   const auto [dragW, dragH] = window.size();
   EXPECT_LT(dragW, 1300);
   EXPECT_EQ(clap.requestedSize, std::make_pair(static_cast<uint32_t>(dragW), static_cast<uint32_t>(dragH)));

@@ -294,16 +294,8 @@ TEST(Lv2Build, TheEmbeddedEditorAndTheHostWindowStayTheSameSize) {
 
   // The corner, dragged back towards the default size.
   editor.resizeRequests.clear();
-  const std::string win = std::to_string(window.id());
-  testutil::xdotool(display.name, "mousemove --window " + win + " 1458 756 mousedown 1");
-  editor.runFor(5);
-  for (int step = 1; step <= 6; ++step) {
-    testutil::xdotool(display.name, "mousemove --window " + win + " " + std::to_string(1458 - 50 * step) + " " +
-                                        std::to_string(756 - 26 * step));
-    editor.runFor(3);
-  }
-  testutil::xdotool(display.name, "mouseup 1");
-  editor.runFor(15);
+  testutil::drag(display.name, window.id(), 1458, 756, -300, -156, [&] { editor.runFor(5); });
+  editor.runFor(10);
   ASSERT_FALSE(editor.resizeRequests.empty());
   const auto [width, height] = window.size();
   EXPECT_LT(width, 1300);

@@ -1102,16 +1102,8 @@ TEST_F(Vst3Build, DraggingTheCornerKeepsTheHostWindowAndThePanelTheSameSize) {
     ASSERT_TRUE(vst3.ok);
     AttachedEditor editor(vst3, display.name, mode);
     ASSERT_TRUE(editor.attached);
-    const std::string win = std::to_string(editor.window.id());
-    testutil::xdotool(display.name, "mousemove --window " + win + " 970 502 mousedown 1");
-    editor.host.runFor(5);
-    for (int step = 1; step <= 6; ++step) {
-      testutil::xdotool(display.name, "mousemove --window " + win + " " + std::to_string(970 + 40 * step) + " " +
-                                          std::to_string(502 + 21 * step));
-      editor.host.runFor(3);
-    }
-    testutil::xdotool(display.name, "mouseup 1");
-    editor.host.runFor(15);
+    testutil::drag(display.name, editor.window.id(), 970, 502, 240, 126, [&] { editor.host.runFor(5); });
+    editor.host.runFor(10);
 
     ASSERT_FALSE(editor.host.requests.empty());
     const auto [width, height] = editor.window.size();

@@ -184,4 +184,21 @@ inline void xdotool(const std::string& display, const std::string& arguments) {
   }
 }
 
+// Drags with the left button in `window` from (x, y) by (dx, dy) in six
+// steps, as a hand would; `between` runs after each step (the host's loop,
+// so that the editor sees the motion).
+template <class Between>
+void drag(const std::string& display, unsigned long window, int x, int y, int dx, int dy, Between between) {
+  const std::string win = std::to_string(window);
+  xdotool(display, "mousemove --window " + win + " " + std::to_string(x) + " " + std::to_string(y) + " mousedown 1");
+  between();
+  for (int step = 1; step <= 6; ++step) {
+    xdotool(display, "mousemove --window " + win + " " + std::to_string(x + dx * step / 6) + " " +
+                         std::to_string(y + dy * step / 6));
+    between();
+  }
+  xdotool(display, "mouseup 1");
+  between();
+}
+
 }  // namespace testutil
