@@ -238,6 +238,41 @@ TEST_F(ClapBuild, MidiEventsPlayLikeTheEngineAtEveryRate) {
   }
 }
 
+// Modulation, gestures and the transport are events a host sends with any
+// block; none of them is MIDI, so none plays a note or says anything.
+TEST_F(ClapBuild, ModulationGestureAndTransportEventsPlayNothing) {
+  ClapInstance clap;
+  ASSERT_TRUE(clap.activate(48000, 256));
+  auto events = poweredPatch();
+  events.push_back({300, [](InputEvents& in, uint32_t t) {
+                      clap_event_param_gesture_t gesture{};
+                      gesture.header = {sizeof gesture, t, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_PARAM_GESTURE_BEGIN, 0};
+                      gesture.param_id = idOf(kCutoff);
+                      in.add(gesture);
+                      gesture.header.type = CLAP_EVENT_PARAM_GESTURE_END;
+                      in.add(gesture);
+                      clap_event_param_mod_t mod{};
+                      mod.header = {sizeof mod, t, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_PARAM_MOD, 0};
+                      mod.param_id = idOf(kCutoff);
+                      mod.note_id = -1;
+                      mod.port_index = mod.channel = mod.key = -1;
+                      mod.amount = 0.5;
+                      in.add(mod);
+                      clap_event_transport_t transport{};
+                      transport.header = {sizeof transport, t, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_TRANSPORT, 0};
+                      transport.flags = CLAP_TRANSPORT_IS_PLAYING;
+                      transport.tempo = 120;
+                      in.add(transport);
+                    }});
+  testutil::StderrCapture capture;
+  const std::vector<float> withThem = clap.render(12000, 256, events);
+  EXPECT_EQ(capture.text(), "");
+
+  ClapInstance plain;
+  ASSERT_TRUE(plain.activate(48000, 256));
+  EXPECT_EQ(withThem, plain.render(12000, 256, poweredPatch()));
+}
+
 TEST_F(ClapBuild, IgnoresEventsOfAForeignNamespace) {
   ClapInstance clap;
   ASSERT_TRUE(clap.activate(48000, 256));
