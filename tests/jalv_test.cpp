@@ -33,8 +33,8 @@ struct Script {
   std::string lastError;
 
   std::string run(const std::string& arguments) {
-    const std::string command = "sh " WOBBLYTONE_JALV_SCRIPTS "/jalv_session.sh '" + work + "' " + arguments +
-                                " 2>'" + work + ".err'";
+    const std::string command =
+        "sh " WOBBLYTONE_JALV_SCRIPTS "/jalv_session.sh '" + work + "' " + arguments + " 2>'" + work + ".err'";
     std::string out;
     if (FILE* p = popen(command.c_str(), "r")) {
       char buffer[512];
@@ -252,5 +252,6 @@ TEST(Jalv, TheEditorAndJalvsWindowKeepTheSameSize) {
   EXPECT_TRUE(screen.waitFor([&] {
     const auto [w, h] = screen.size(editor);
     return w == 1100 && std::abs(h - 1100 * 1016 / 1952) <= 1;
-  })) << screen.size(editor).first << " x " << screen.size(editor).second;
+  })) << screen.size(editor).first
+      << " x " << screen.size(editor).second;
 }

@@ -41,8 +41,8 @@ class Lv2Editor {
       return 0;
     };
     const LV2_URID floatType = UridMap::map(&lv2.urids, LV2_ATOM__Float);
-    options[0] = {LV2_OPTIONS_INSTANCE, 0, UridMap::map(&lv2.urids, LV2_PARAMETERS__sampleRate), sizeof(float),
-                  floatType, &sampleRate};
+    options[0] = {LV2_OPTIONS_INSTANCE, 0,         UridMap::map(&lv2.urids, LV2_PARAMETERS__sampleRate),
+                  sizeof(float),        floatType, &sampleRate};
     options[1] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
     features[0] = {LV2_URID__map, &lv2.mapFeature};
     features[1] = {LV2_OPTIONS__options, options};

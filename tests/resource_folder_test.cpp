@@ -80,7 +80,8 @@ TEST_F(BundleLayouts, HostPathsOfEveryShapeLeadToTheSameResources) {
 TEST(LoadedModule, IsThisProgramsOwnFile) {
   const std::string self = loadedModulePath();
   ASSERT_FALSE(self.empty());
-  struct stat mine {}, found {};
+  struct stat mine {
+  }, found{};
   ASSERT_EQ(stat("/proc/self/exe", &mine), 0);
   ASSERT_EQ(stat(self.c_str(), &found), 0);
   EXPECT_EQ(mine.st_ino, found.st_ino);

@@ -23,19 +23,19 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "engine_harness.h"
 #include "child_process.h"
+#include "engine_harness.h"
 #include "panel_reference.h"
 #include "stderr_capture.h"
-#include "x_window.h"
 #include "wobblytone.h"
+#include "x_window.h"
 
 namespace {
 
@@ -1001,7 +1001,8 @@ class PlugFrame {
     return V3_OK;
   }
   static constexpr v3_plugin_frame_cpp kFrameTable = {{query, noRef, noRef}, {resizeView}};
-  static constexpr v3_run_loop_cpp kLoopTable = {{query, noRef, noRef}, {addHandler, removeHandler, addTimer, removeTimer}};
+  static constexpr v3_run_loop_cpp kLoopTable = {{query, noRef, noRef},
+                                                 {addHandler, removeHandler, addTimer, removeTimer}};
 
   testutil::HostWindow& window;
   OnResize mode;
@@ -1137,7 +1138,8 @@ TEST_F(Vst3Build, SaysNothingInNormalUse) {
     ASSERT_EQ(v3_cpp_obj(vst3.component.p)->set_state(vst3.component.p, load.com.as<v3_bstream>()), V3_OK);
     for (bool removedFirst : {true, false}) {
       AttachedEditor editor(vst3, display.name, PlugFrame::OnResize::CallOnSize);
-      ASSERT_TRUE(editor.attached) << editor.attachResult << (editor.view ? "" : ", no view") << (removedFirst ? "" : ", second");
+      ASSERT_TRUE(editor.attached) << editor.attachResult << (editor.view ? "" : ", no view")
+                                   << (removedFirst ? "" : ", second");
       editor.releaseWithoutRemoving = !removedFirst;
       editor.host.runFor(10);
     }
