@@ -5,6 +5,8 @@
 #include <sndfile.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,6 +41,43 @@ class RenderCli : public ::testing::Test {
     dir = pattern;
   }
   void TearDown() override { std::filesystem::remove_all(dir); }
+
+  // Starts the renderer and returns at once (its output goes to files in
+  // the test's folder); -1 when it could not start.
+  pid_t start(std::vector<std::string> args) {
+    args.insert(args.begin(), WOBBLYTONE_RENDER_BIN);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const std::string outPath = dir + "/stdout", errPath = dir + "/stderr";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+  }
+
+  // A song holding one note for `seconds`.
+  std::string songOf(double seconds) {
+    std::vector<std::vector<MidiTrackEvent>> tracks(1);
+    tracks[0].push_back({0, {0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}});  // 60 bpm: a tick is 1/480 s
+    tracks[0].push_back({0, {0x90, 57, 100}});
+    tracks[0].push_back({static_cast<uint32_t>(seconds * 480), {0x80, 57, 0}});
+    const std::string path = dir + "/long.mid";
+    write(path, writeMidiFile(0, 480, tracks));
+    return path;
+  }
+
+  // Files in the test's folder whose names start with `prefix`.
+  int filesStartingWith(const std::string& prefix) {
+    int n = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+      if (entry.path().filename().string().rfind(prefix, 0) == 0) ++n;
+    return n;
+  }
 
   Result run(std::vector<std::string> args) {
     args.insert(args.begin(), WOBBLYTONE_RENDER_BIN);
@@ -192,4 +231,77 @@ TEST_F(RenderCli, BadInputGetsAClearMessageAndStatusTwo) {
     EXPECT_EQ(r.status, 2) << c.says;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
   }
+}
+
+// A valid file whose one note ends 0x0FFFFFFF ticks of a quarter note of
+// 0xFFFFFF microseconds after it starts (about 4.5e9 s): the renderer says
+// it is too long, with status 2, and the WAV already there stays whole.
+TEST_F(RenderCli, ASongOfMoreThanAnHourIsRefusedAndTheOldFileKept) {
+  const std::vector<uint8_t> song = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 1,
+                                     'M', 'T', 'r', 'k', 0, 0, 0, 22,
+                                     0x00, 0xFF, 0x51, 0x03, 0xFF, 0xFF, 0xFF,  // slowest tempo
+                                     0x00, 0x90, 69, 100,
+                                     0xFF, 0xFF, 0xFF, 0x7F, 0x80, 69, 0,  // 0x0FFFFFFF ticks later
+                                     0x00, 0xFF, 0x2F, 0x00};
+  const std::string mid = dir + "/song.mid", wav = dir + "/keep.wav";
+  write(mid, song);
+  write(wav, {'o', 'l', 'd'});
+  const Result r = run({mid, "-o", wav});
+  EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_NE(r.err.find("one hour"), std::string::npos) << r.err;
+  EXPECT_EQ(slurp(wav), "old");
+  EXPECT_EQ(filesStartingWith(".keep.wav"), 0);
+}
+
+// Interrupted half way (Ctrl-C), the renderer stops, says so, removes what
+// it wrote and leaves the old WAV as it was.
+TEST_F(RenderCli, AnInterruptedRenderLeavesTheOldFile) {
+  const std::string mid = songOf(1800), wav = dir + "/keep.wav";
+  write(wav, {'o', 'l', 'd'});
+  const pid_t pid = start({mid, "-o", wav});
+  ASSERT_GT(pid, 0);
+  // Once it is rendering: its temporary file exists.
+  for (int i = 0; i < 200 && filesStartingWith(".keep.wav") == 0; ++i) usleep(10000);
+  usleep(300000);
+  kill(pid, SIGINT);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
+  EXPECT_NE(slurp(dir + "/stderr").find("interrupted"), std::string::npos);
+  EXPECT_EQ(slurp(wav), "old");
+  EXPECT_EQ(filesStartingWith(".keep.wav"), 0);
+}
+
+// A finished render takes the old file's place whole, and what it holds in
+// memory does not grow with the song: five minutes of 48 kHz audio alone
+// would be 58 MB as floats (173 MB with the stereo copy), against ten
+// seconds.
+TEST_F(RenderCli, ALongRenderReplacesTheFileWithBoundedMemory) {
+  const auto peakOf = [&](double seconds, const std::string& wav) -> long {
+    const pid_t pid = start({songOf(seconds), "-o", wav, "--tail", "0"});
+    if (pid <= 0) return -1;
+    int status = 0;
+    struct rusage usage {};
+    wait4(pid, &status, 0, &usage);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    return usage.ru_maxrss;  // kB
+  };
+  const std::string wav = dir + "/keep.wav";
+  write(wav, {'o', 'l', 'd'});
+  const long shortPeak = peakOf(10, dir + "/short.wav");
+  const long longPeak = peakOf(300, wav);
+  ASSERT_GT(shortPeak, 0) << slurp(dir + "/stderr");
+  ASSERT_GT(longPeak, 0) << slurp(dir + "/stderr");
+  EXPECT_LT(longPeak - shortPeak, 16 * 1024) << shortPeak << " kB, then " << longPeak << " kB";
+  int rate = 0;
+  EXPECT_NEAR(readWav(wav, rate).size() / 48000.0, 300, 0.01);
+  EXPECT_EQ(filesStartingWith(".keep.wav"), 0);
+}
+
+TEST_F(RenderCli, TheRateIsAWholeNumberOfHertz) {
+  const Result r = run({"-r", "44100.5", "-o", dir + "/x.wav"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("whole number"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir + "/x.wav"));
 }

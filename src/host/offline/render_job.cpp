@@ -10,19 +10,26 @@
 #include "host/headless_host.h"
 #include "host/plugin_base.h"
 
-std::vector<float> renderSong(IPluginBase& plugin, const std::vector<RenderEvent>& unsorted,
-                              const RenderSettings& settings, const std::function<void(double)>& progress) {
+double songSeconds(const std::vector<RenderEvent>& events) {
+  double last = 0;
+  for (const RenderEvent& e : events)
+    if (std::isfinite(e.seconds) && e.seconds > last) last = e.seconds;
+  return last;
+}
+
+bool renderSong(IPluginBase& plugin, const std::vector<RenderEvent>& unsorted, const RenderSettings& settings,
+                const RenderSink& sink, const std::function<void(double)>& progress) {
+  const double last = songSeconds(unsorted);
+  if (last > kLongestSongSeconds) return false;
   struct Timed {
     long frame;
     const RenderEvent* event;
   };
   std::vector<Timed> events;
   events.reserve(unsorted.size());
-  double last = 0;
   for (const RenderEvent& e : unsorted) {
     const double seconds = std::isfinite(e.seconds) && e.seconds > 0 ? e.seconds : 0;
     events.push_back({std::lround(seconds * settings.sampleRate), &e});
-    last = std::max(last, seconds);
   }
   std::stable_sort(events.begin(), events.end(), [](const Timed& a, const Timed& b) { return a.frame < b.frame; });
 
@@ -32,7 +39,7 @@ std::vector<float> renderSong(IPluginBase& plugin, const std::vector<RenderEvent
   host.prepare(settings.sampleRate, block);
   host.activate();
 
-  std::vector<float> out(static_cast<size_t>(total));
+  std::vector<float> left(static_cast<size_t>(block));
   std::vector<float> right(static_cast<size_t>(block));
   std::vector<IMidiMsg> midi;
   midi.reserve(4096);
@@ -59,7 +66,8 @@ std::vector<float> renderSong(IPluginBase& plugin, const std::vector<RenderEvent
       ++next;
     }
     const int n = static_cast<int>(end - now);
-    host.process(midi.data(), static_cast<int>(midi.size()), out.data() + now, right.data(), n);
+    host.process(midi.data(), static_cast<int>(midi.size()), left.data(), right.data(), n);
+    if (!sink(left.data(), n)) return false;
     now = end;
     if (progress && now - reported >= static_cast<long>(settings.sampleRate)) {
       reported = now;
@@ -67,7 +75,7 @@ std::vector<float> renderSong(IPluginBase& plugin, const std::vector<RenderEvent
     }
   }
   if (progress) progress(1.0);
-  return out;
+  return true;
 }
 
 bool parseParameterSetting(const IPluginBase& plugin, const std::string& setting, int& paramIdx,

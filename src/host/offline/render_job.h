@@ -30,12 +30,24 @@ struct RenderSettings {
   std::string resourcePath;  // with a trailing '/'
 };
 
+// The longest song the renderer plays, in seconds (the tail comes on top).
+constexpr double kLongestSongSeconds = 3600;
+
+// When the last event of a song happens, in seconds.
+double songSeconds(const std::vector<RenderEvent>& events);
+
+// Receives each rendered block, the left channel (both are equal); false
+// stops the render (a failed write, an interruption).
+using RenderSink = std::function<bool(const float* samples, int frames)>;
+
 // Plays `events` (in any order) through `plugin`, which must be freshly made,
-// from its current parameters. Returns the left channel (both are equal).
+// from its current parameters, handing the audio to `sink` block by block:
+// memory stays the same whatever the song's length. True when the whole
+// song and its tail were rendered; false when the sink stopped it or the
+// song is longer than kLongestSongSeconds (then nothing is rendered).
 // `progress` gets the fraction done now and then.
-std::vector<float> renderSong(IPluginBase& plugin, const std::vector<RenderEvent>& events,
-                              const RenderSettings& settings,
-                              const std::function<void(double)>& progress = nullptr);
+bool renderSong(IPluginBase& plugin, const std::vector<RenderEvent>& events, const RenderSettings& settings,
+                const RenderSink& sink, const std::function<void(double)>& progress = nullptr);
 
 // Finds a parameter by display name (case-insensitive) or by index + 1 and
 // parses a plain value or a list text. False with a message for the user.

@@ -2,6 +2,7 @@
 // wobblytone-render: plays a Standard MIDI File (or the built-in demo)
 // through the instrument and writes a WAV.
 #include <sndfile.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <climits>
@@ -16,6 +17,7 @@
 #include "demo_song.h"
 #include "midi_file.h"
 #include "render_job.h"
+#include "wav_output.h"
 #include "wobblytone.h"
 
 #ifndef WOBBLYTONE_INSTALL_DATADIR
@@ -80,6 +82,16 @@ void listParameters(const Wobblytone& synth) {
   }
 }
 
+// The signal that ended the render early (Ctrl-C, a kill), or 0.
+volatile sig_atomic_t interrupted = 0;
+
+void watchForInterruptions() {
+  struct sigaction action {};
+  action.sa_handler = [](int signal) { interrupted = signal; };
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
 void showProgress(double fraction) {
   const int width = 40;
   const int filled = static_cast<int>(fraction * width);
@@ -116,7 +128,8 @@ int main(int argc, char** argv) {
       output = v;
     } else if (arg == "-r" || arg == "--rate") {
       const char* v = value("rate");
-      if (!v || !parseNumber(v, 1000, 384000, number)) return fail("--rate needs a sample rate from 1000 to 384000 Hz");
+      if (!v || !parseNumber(v, 1000, 384000, number) || number != std::floor(number))
+        return fail("--rate needs a whole number of Hz from 1000 to 384000");
       settings.sampleRate = number;
     } else if (arg == "-b" || arg == "--block") {
       const char* v = value("block");
@@ -179,6 +192,12 @@ int main(int argc, char** argv) {
     if (file.lengthSeconds > 0) events.push_back({file.lengthSeconds, IMidiMsg(0, 0xF8, 0, 0)});  // the song's end
     if (programIn.empty()) program = {{kPower, 1}};
   }
+  if (const double length = songSeconds(events); length > kLongestSongSeconds) {
+    char text[160];
+    std::snprintf(text, sizeof text, "the song lasts %.0f s; songs of up to %.0f s (one hour) are rendered", length,
+                  kLongestSongSeconds);
+    return fail(text);
+  }
   if (!programIn.empty()) {
     if (!synth.LoadPresetFromFXP(programIn.c_str()))
       return fail("cannot load " + programIn + ": not a readable Wobblytone program file");
@@ -202,23 +221,30 @@ int main(int argc, char** argv) {
   synth.SerializeState(state);
   synth.UnserializeState(state, 0);
 
-  // Check that the output can be written before spending time on the render.
-  SF_INFO sfinfo{};
-  sfinfo.samplerate = static_cast<int>(std::lround(settings.sampleRate));
-  sfinfo.channels = 2;
-  sfinfo.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
-  SNDFILE* file = sf_open(output.c_str(), SFM_WRITE, &sfinfo);
-  if (!file) return fail("cannot write " + output + ": " + sf_strerror(nullptr));
-
+  // The new WAV is written beside the old one and takes its place only when
+  // it is whole; the check that it can be written comes before the render.
+  ReplacingWavFile wav(output, static_cast<int>(settings.sampleRate));
+  std::string error;
+  if (!wav.open(error)) return fail(error);
+  watchForInterruptions();
   const bool terminal = isatty(STDERR_FILENO);
-  const std::vector<float> mono = renderSong(synth, events, settings, terminal ? showProgress : nullptr);
-  std::vector<float> frames(mono.size() * 2);
-  for (size_t i = 0; i < mono.size(); ++i) frames[2 * i] = frames[2 * i + 1] = mono[i];
-  const sf_count_t written = sf_writef_float(file, frames.data(), static_cast<sf_count_t>(mono.size()));
-  const int closed = sf_close(file);
-  if (written != static_cast<sf_count_t>(mono.size()) || closed != 0) return fail("writing " + output + " failed");
+  bool writeFailed = false;
+  const bool rendered = renderSong(
+      synth, events, settings,
+      [&](const float* samples, int frames) {
+        if (interrupted) return false;
+        writeFailed = !wav.write(samples, frames);
+        return !writeFailed;
+      },
+      terminal ? showProgress : nullptr);
+  if (interrupted) {
+    std::fprintf(stderr, "\nwobblytone-render: interrupted; %s is as it was\n", output.c_str());
+    return 128 + interrupted;
+  }
+  if (!rendered || writeFailed) return fail("writing " + output + " failed; the file is as it was");
+  if (!wav.commit(error)) return fail(error);
   std::printf("wobblytone-render: wrote %s (%.1f s at %d Hz)\n", output.c_str(),
-              mono.size() / settings.sampleRate, sfinfo.samplerate);
+              wav.framesWritten() / settings.sampleRate, static_cast<int>(settings.sampleRate));
   if (!programOut.empty()) {
     synth.ModifyCurrentPreset();
     if (!synth.SavePresetAsFXP(programOut.c_str())) return fail("cannot write the program file " + programOut);
