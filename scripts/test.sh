@@ -2,7 +2,7 @@
 # Installs what the build needs, builds everything and runs every test: once
 # in an optimised build and once under AddressSanitizer and UndefinedBehaviorSanitizer.
 # The parsers of outside data are then fuzzed briefly (WOBBLYTONE_FUZZ_SECONDS
-# each, default 20; 0 skips). Set WOBBLYTONE_SKIP_SANITIZERS=1 to run the
+# each, default 30; 0 skips). Set WOBBLYTONE_SKIP_SANITIZERS=1 to run the
 # optimised build only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -38,7 +38,7 @@ if [ "$fuzz_seconds" != "0" ]; then
     echo "fuzzing ${entry%%:*} for $fuzz_seconds s"
     status=0
     ./build-fuzz/fuzz/"${entry%%:*}" -max_total_time="$fuzz_seconds" -print_final_stats=1 \
-      "$scratch" "tests/corpus/${entry#*:}" > "$log" 2>&1 || status=$?
+      -artifact_prefix="$scratch/" "$scratch" "tests/corpus/${entry#*:}" > "$log" 2>&1 || status=$?
     grep -E "stat::number_of_executed_units" "$log" || true
     if [ "$status" != "0" ]; then
       tail -n 40 "$log"
