@@ -46,8 +46,13 @@ struct Section {
 struct Context {
   bool used = false;
   uint64_t stamp = 0;
-  int64_t mtime = 0;  // seconds; 0 with size 0: the file did not exist
-  uint32_t size = 0;
+  // What was read: the file's identity and modification time to the
+  // nanosecond, so that a rewrite of the same length within one second is
+  // still seen. All zero: there was no regular file to read.
+  struct timespec mtime {};
+  off_t size = 0;
+  ino_t inode = 0;
+  dev_t device = 0;
   std::string path;
   std::vector<Section> sections;  // sorted by name, case-insensitively
 };
@@ -215,17 +220,34 @@ void parse(FILE* in, std::vector<Section>& sections) {
   for (Section& s : sections) sortKeys(s);
 }
 
+void remember(Context& ctx, const struct stat& st) {
+  ctx.mtime = st.st_mtim;
+  ctx.size = st.st_size;
+  ctx.inode = st.st_ino;
+  ctx.device = st.st_dev;
+}
+
 // (Re)loads `ctx` from the file at `path`, under a shared lock so that a
 // writer updating the file in place is not read halfway.
 void load(Context& ctx, const std::string& path) {
   ctx.used = true;
   ctx.path = path;
   ctx.sections.clear();
-  ctx.mtime = 0;
+  ctx.mtime = {};
   ctx.size = 0;
+  ctx.inode = 0;
+  ctx.device = 0;
   if (path.empty()) return;
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Only a regular file is read: a FIFO or a device at that path would block
+  // the opening or the reading (and a host with it). O_NONBLOCK keeps the
+  // opening from waiting; anything but a regular file reads as missing.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return;
+  struct stat opened;
+  if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || fcntl(fd, F_SETFL, 0) != 0) {
+    close(fd);
+    return;
+  }
   FILE* in = fdopen(fd, "r");
   if (!in) {
     close(fd);
@@ -236,18 +258,18 @@ void load(Context& ctx, const std::string& path) {
   parse(in, ctx.sections);
   // The status of what was read, not of whatever the path names by now.
   struct stat st;
-  if (fstat(fd, &st) == 0) {
-    ctx.mtime = st.st_mtim.tv_sec;
-    ctx.size = static_cast<uint32_t>(st.st_size);
-  }
+  if (fstat(fd, &st) == 0) remember(ctx, st);
   flock(fd, LOCK_UN);
   fclose(in);
 }
 
+// True when the path still names the regular file that `ctx` holds, as it was read.
 bool isCurrent(const Context& ctx) {
   struct stat st;
-  if (ctx.path.empty() || stat(ctx.path.c_str(), &st) != 0) return ctx.mtime == 0 && ctx.size == 0;
-  return ctx.mtime == st.st_mtim.tv_sec && ctx.size == static_cast<uint32_t>(st.st_size);
+  const bool regular = !ctx.path.empty() && stat(ctx.path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  if (!regular) return ctx.inode == 0 && ctx.device == 0;
+  return ctx.inode == st.st_ino && ctx.device == st.st_dev && ctx.size == st.st_size &&
+         ctx.mtime.tv_sec == st.st_mtim.tv_sec && ctx.mtime.tv_nsec == st.st_mtim.tv_nsec;
 }
 
 // The cache entry for `path`, parsed again when the file has changed.
@@ -355,6 +377,10 @@ bool writeTemporary(const std::string& temp, const std::string& text, struct sta
 template <class Change>
 void writeBack(Context& ctx, const Change& change) {
   if (ctx.path.empty()) return;
+  // Something other than a regular file at the path (a FIFO, a folder) is
+  // never replaced or written through.
+  struct stat there;
+  if (stat(ctx.path.c_str(), &there) == 0 && !S_ISREG(there.st_mode)) return;
   const std::string temp = temporaryPath(ctx.path);
   const FolderLock turn(folderOf(temp));
   if (!isCurrent(ctx)) {
@@ -368,9 +394,8 @@ void writeBack(Context& ctx, const Change& change) {
     unlink(temp.c_str());
     return;
   }
-  // Renaming keeps the modification time: the next read need not parse.
-  ctx.mtime = written.st_mtim.tv_sec;
-  ctx.size = static_cast<uint32_t>(written.st_size);
+  // Renaming keeps the file's identity and time: the next read need not parse.
+  remember(ctx, written);
 }
 
 // Applies `change` (which says whether it changed anything) to the file's
