@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "engine_harness.h"
+#include "synth/user_folders.h"
 
 using testutil::Engine;
 using testutil::midiAt;
@@ -169,4 +170,42 @@ TEST_F(Configuration, UnlearnRemovesEveryControllerOfAParameter) {
   e.w().doMidiUnlearn(true);
   e.render(100, {midiAt(e.now, IMidiMsg::controlChange(0, 76, 0))});
   EXPECT_EQ(e.w().ccMap[76], -1);
+}
+
+// Only a scale the corner could have set is taken from the file; one that
+// is not a number, infinite or beyond 2 leaves the default, and saving then
+// writes the scale in use, not the one that was refused.
+TEST_F(Configuration, AScaleOutsideTheCornersRangeIsNotTaken) {
+  for (const char* value : {"inf", "nan", "3", "2.5", "0"}) {
+    SCOPED_TRACE(value);
+    writeConfig(std::string("[Editor]\nScale=") + value + "\n");
+    Engine e;
+    EXPECT_EQ(e.w().windowScale, 0.5f);
+    e.w().saveConfig(1);
+    EXPECT_NE(readConfig().find("Scale=0.500000\n"), std::string::npos) << readConfig();
+  }
+  writeConfig("[Editor]\nScale=2\n");
+  Engine largest;
+  EXPECT_EQ(largest.w().windowScale, 2.0f);
+}
+
+// With HOME unset or empty the home folder comes from the password
+// database; with neither there is no home, and nothing is written at the
+// file system's root.
+TEST(UserFolders, HomeFallsBackToThePasswordDatabaseThenToNothing) {
+  EXPECT_EQ(userFolders::homeOf("/home/a", "/home/b"), "/home/a");
+  EXPECT_EQ(userFolders::homeOf("", "/home/b"), "/home/b");
+  EXPECT_EQ(userFolders::homeOf(nullptr, "/home/b"), "/home/b");
+  EXPECT_EQ(userFolders::homeOf(nullptr, ""), "");
+  EXPECT_EQ(userFolders::homeOf(nullptr, "relative"), "");
+  EXPECT_EQ(userFolders::homeOf(nullptr, nullptr), "");
+
+  const char* saved = std::getenv("HOME");
+  const std::string old = saved ? saved : "";
+  unsetenv("HOME");
+  const std::string fromDatabase = userFolders::home();
+  setenv("HOME", "", 1);
+  EXPECT_EQ(userFolders::home(), fromDatabase);
+  EXPECT_TRUE(fromDatabase.empty() || fromDatabase[0] == '/') << fromDatabase;
+  setenv("HOME", old.c_str(), 1);
 }

@@ -476,6 +476,25 @@ TEST_F(Editor, SavedWindowSizeOpensTheNextEditor) {
   EXPECT_EQ(otherWindow.height, 1016);
 }
 
+// "Save Configuration" saves the scale the editor is drawn at, also after
+// a drag of the corner, as "Save Window Size" does.
+TEST_F(Editor, SaveConfigurationSavesTheScaleTheCornerSet) {
+  IMouseMod left;
+  left.L = true;
+  g().OnMouseDown(970, 502, left);  // the corner, at the default half scale
+  for (int step = 1; step <= 8; ++step) g().OnMouseMove(970.f + 40 * step, 502.f + 21 * step, left);
+  g().OnMouseUp(1290, 670, left);
+  const float dragged = g().GetDrawScale();
+  ASSERT_GT(dragged, 0.6f);
+  optionMenu(8);  // "Save Configuration"
+  answer(EMsgBoxResult::Yes);
+  std::ifstream in(synth.iniPath.Get());
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  char expected[32];
+  std::snprintf(expected, sizeof expected, "Scale=%f\n", dragged);
+  EXPECT_NE(text.find(expected), std::string::npos) << text;
+}
+
 TEST_F(Editor, VersionCheckAnswersInTheEditorsMessageBoxes) {
   // Nothing listens on port 9 of this machine: the check fails at once.
   setenv("WOBBLYTONE_UPDATE_URL", "http://127.0.0.1:9", 1);

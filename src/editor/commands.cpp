@@ -102,8 +102,11 @@ void runCommand(IGEditorDelegate* delegate, IControl* caller, File::Command comm
     case File::kCmdSaveConfig:
       g.ShowMessageBox(
           format("The INI configuration file is:\n%s\n\nDo you really want to overwrite it?", synth.iniPath.Get()).c_str(),
-          "Save Configuration", EMsgBoxType::YesNo, [&synth](EMsgBoxResult r) {
-            if (r == EMsgBoxResult::Yes) synth.saveConfig(-1);
+          "Save Configuration", EMsgBoxType::YesNo, [&synth, graphics = &g](EMsgBoxResult r) {
+            if (r != EMsgBoxResult::Yes) return;
+            // The scale drawn now, as "Save Window Size" saves it.
+            synth.windowScale = graphics->GetDrawScale();
+            synth.saveConfig(-1);
           });
       break;
     case File::kCmdSaveWindowSize: saveWindowSize(delegate, caller); break;

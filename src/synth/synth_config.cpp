@@ -2,6 +2,7 @@
 // The per-user configuration file: editor scale, program folder, MIDI
 // options and the table of learned controllers, kept through the INI
 // profile store and shared by every instance.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,8 +34,15 @@ bool copyFile(const std::string& from, FILE* to) {
 void Synth::prepareConfig() {
   homePath.Set(userFolders::home().c_str());
   programPath.Set(homePath.Get());
+  // Without any home folder there is no place for the configuration: the
+  // defaults stay, and nothing is written (not at the file system's root).
+  const std::string music = userFolders::music();
+  if (music.empty()) {
+    iniPath.Set("");
+    return;
+  }
   WDL_String folder;
-  folder.SetFormatted(1023, "%s/%s", userFolders::music().c_str(), kMakerFolder);
+  folder.SetFormatted(1023, "%s/%s", music.c_str(), kMakerFolder);
   // Created with folders 0775 under the user's own file-creation mask: the
   // mask belongs to the host process and is never changed here.
   if (!userFolders::exists(folder.Get())) userFolders::makeFolders(folder.Get());
@@ -56,11 +64,13 @@ void Synth::prepareConfig() {
 }
 
 bool Synth::loadConfig() {
+  if (!*iniPath.Get()) return false;  // no home folder: the defaults stay
   std::vector<char> text(1024);
   GetPrivateProfileString("Editor", "Scale", "", text.data(), static_cast<int>(text.size()), iniPath.Get());
   if (text[0]) {
+    // Only a scale the corner could have set: finite, above 0 and at most 2.
     const float scale = static_cast<float>(std::atof(text.data()));
-    if (scale > 0) {
+    if (std::isfinite(scale) && scale > 0 && scale <= 2.0f) {
       windowScale = scale;
       if (isEditorOpen()) resizeUI(scale);
     }
@@ -95,6 +105,7 @@ bool Synth::loadConfig() {
 }
 
 bool Synth::saveConfig(int what) {
+  if (!*iniPath.Get()) return false;  // no home folder: nothing is written
   char text[64];
   if (what < 0 || what == 1) {
     std::snprintf(text, sizeof text, "%f", windowScale);
@@ -119,5 +130,5 @@ bool Synth::saveConfig(int what) {
 
 void Synth::storeProgramPath(WDL_String* path) {
   if (path) programPath.Set(path->Get());
-  WritePrivateProfileString("Global", "Path to Program Files", programPath.Get(), iniPath.Get());
+  if (*iniPath.Get()) WritePrivateProfileString("Global", "Path to Program Files", programPath.Get(), iniPath.Get());
 }

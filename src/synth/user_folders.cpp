@@ -1,17 +1,33 @@
 // SPDX-License-Identifier: ISC
 #include "user_folders.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <vector>
 
 namespace userFolders {
 
+std::string homeOf(const char* environment, const char* passwordDatabase) {
+  if (environment && *environment) return environment;
+  // Only an absolute folder: a relative one would put files wherever the
+  // host happens to run.
+  if (passwordDatabase && passwordDatabase[0] == '/') return passwordDatabase;
+  return "";
+}
+
 std::string home() {
-  const char* h = std::getenv("HOME");
-  return h ? h : "";
+  const char* environment = std::getenv("HOME");
+  if (environment && *environment) return environment;
+  struct passwd entry {};
+  struct passwd* found = nullptr;
+  std::vector<char> buffer(16384);
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found) return homeOf(nullptr, nullptr);
+  return homeOf(nullptr, found->pw_dir);
 }
 
 namespace {
@@ -28,8 +44,10 @@ std::string expand(std::string value) {
 
 std::string music() {
   const char* configHome = std::getenv("XDG_CONFIG_HOME");
+  const std::string h = home();
+  if ((!configHome || !*configHome) && h.empty()) return "";
   const std::string dirsFile =
-      (configHome && *configHome ? std::string(configHome) : home() + "/.config") + "/user-dirs.dirs";
+      (configHome && *configHome ? std::string(configHome) : h + "/.config") + "/user-dirs.dirs";
   std::ifstream in(dirsFile);
   std::string line;
   while (std::getline(in, line)) {
@@ -41,7 +59,7 @@ std::string music() {
     value = expand(value);
     if (!value.empty() && value[0] == '/') return value;
   }
-  return home() + "/Music";
+  return h.empty() ? std::string() : h + "/Music";
 }
 
 bool exists(const std::string& path) {
