@@ -403,6 +403,26 @@ TEST_F(Editor, ProgramsLoadAndSaveThroughTheDialogs) {
   EXPECT_FALSE(g().IsMessageBoxOpen());
 }
 
+// A folder whose name holds line breaks cannot rewrite the configuration
+// file: the folder is refused for the file ("Cannot save file!"), and the
+// file keeps its sections and keys.
+TEST_F(Editor, AFolderNameCannotRewriteTheConfigurationFile) {
+  const std::string evil = std::string(std::getenv("HOME")) + "/evil\n[MIDI Control]\nCC7=0\n[Editor]\nScale=9";
+  window.fileAnswers.push_back(evil + "/[file name is ignored]");
+  optionMenu(4);  // "Default Path for Program Files"
+  ASSERT_TRUE(g().IsMessageBoxOpen());
+  EXPECT_EQ(g().CurrentMessageBox()->text(), "Cannot save file!");
+  EXPECT_EQ(g().CurrentMessageBox()->title(), "Error");
+  answer(EMsgBoxResult::OK);
+  std::ifstream in(synth.iniPath.Get());
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text.find("CC7"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Scale=9"), std::string::npos) << text;
+  Wobblytone restarted(seeded());
+  EXPECT_EQ(restarted.ccMap[7], -1);
+  EXPECT_EQ(restarted.windowScale, 0.5f);
+}
+
 TEST_F(Editor, MidiLearnThroughTheSwitchAndAKnob) {
   click(240, 60);  // the learn switch
   EXPECT_TRUE(synth.midiLearnActive);

@@ -396,6 +396,27 @@ TEST_F(IniWrite, RefusesAMissingSectionOrAnEmptyKey) {
   EXPECT_TRUE(sectionNames(path).empty());
 }
 
+// Names and values that would change the file's structure are refused, and
+// the file stays as it was.
+TEST_F(IniWrite, RefusesWhatWouldChangeTheFilesStructure) {
+  ASSERT_TRUE(writeKey("A", "k", "1", path));
+  const std::string before = slurp(path);
+  EXPECT_FALSE(writeKey("A", "k", "x\n[B]\nj=2", path));
+  EXPECT_FALSE(writeKey("A", "k", "x\ry", path));
+  EXPECT_FALSE(writeKey("A", "k", "tab\there", path));
+  EXPECT_FALSE(writeKey("A", "j=2", "1", path));
+  EXPECT_FALSE(writeKey("A", "[B]", "1", path));
+  EXPECT_FALSE(writeKey("A]\n[B", "k", "1", path));
+  EXPECT_FALSE(writeKey("A]", "k", "1", path));
+  EXPECT_FALSE(WritePrivateProfileSection("A", "k=1\nj=2\0", path.c_str()));
+  EXPECT_FALSE(WritePrivateProfileSection("A", "j=2=3\0k\x01=1\0", path.c_str()));
+  EXPECT_EQ(slurp(path), before);
+  // What keeps the structure still goes in: brackets and '=' in a value,
+  // any printable text.
+  EXPECT_TRUE(writeKey("A", "k", "a=b [c] \"d\" ~ é", path));
+  EXPECT_EQ(get("A", "k", path), "a=b [c] \"d\" ~ é");
+}
+
 TEST_F(IniWrite, DeletesKeysAndSections) {
   put(path, "[A]\nx=1\ny=2\n[B]\nz=3\n");
   EXPECT_TRUE(writeKey("a", "X", nullptr, path));

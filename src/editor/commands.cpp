@@ -51,12 +51,12 @@ void defaultPath(PanelDelegate& panel, IGraphics& g) {
   std::string folder = Synth::pathToPrograms();
   if (folder.empty()) folder = panel.synth.homePath.Get();
   FileDialogRequest request{EFileAction::Save, folder, "[file name is ignored]", " "};
-  g.PromptForFile(request, [&panel](const std::string& path) {
+  g.PromptForFile(request, [&panel, &g](const std::string& path) {
     if (path.empty()) return;
     WDL_String newFolder, file(path.c_str());
     Synth::makeNewFilePath(newFolder, file);
     Synth::setPathToPrograms(newFolder.Get());
-    panel.synth.storeProgramPath(&newFolder);
+    if (!panel.synth.storeProgramPath(&newFolder)) g.ShowMessageBox("Cannot save file!", "Error", EMsgBoxType::OK);
   });
 }
 

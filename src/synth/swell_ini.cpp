@@ -492,8 +492,28 @@ int GetPrivateProfileString(const char* section, const char* key, const char* de
   return copyText(out, size, k ? readableValue(k->value) : std::string_view(defaultValue ? defaultValue : ""));
 }
 
+namespace {
+
+// Text that, written as it is, would change the file's structure (a line
+// break starts another entry or a section): control characters anywhere, a
+// ']' in a section name, an '=' in a key or a '[' at its start.
+bool keepsStructure(std::string_view text) {
+  for (char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7f) return false;
+  }
+  return true;
+}
+bool isSafeSection(const char* name) { return keepsStructure(name) && !std::strchr(name, ']'); }
+bool isSafeKey(std::string_view key) {
+  return keepsStructure(key) && key.find('=') == std::string_view::npos && (key.empty() || key[0] != '[');
+}
+
+}  // namespace
+
 bool WritePrivateProfileString(const char* section, const char* key, const char* value, const char* file) {
   if (!section || (key && !*key)) return false;
+  if (!isSafeSection(section) || (key && !isSafeKey(key)) || (value && !keepsStructure(value))) return false;
   std::lock_guard<std::recursive_mutex> lock(store().mutex);
   modify(file, [&](Context& ctx) {
     auto& sections = ctx.sections;
@@ -525,7 +545,7 @@ bool WritePrivateProfileString(const char* section, const char* key, const char*
 }
 
 bool WritePrivateProfileSection(const char* section, const char* entries, const char* file) {
-  if (!section) return false;
+  if (!section || !isSafeSection(section)) return false;
   std::vector<Key> keys;
   const bool emptyList = !entries || !*entries;
   for (const char* p = entries; p && *p; p += std::strlen(p) + 1) {
@@ -533,6 +553,7 @@ bool WritePrivateProfileSection(const char* section, const char* entries, const 
     // From the second character on, so that a key is never empty.
     const size_t eq = entry.find('=', 1);
     if (eq == std::string_view::npos) continue;
+    if (!isSafeKey(entry.substr(0, eq)) || !keepsStructure(entry.substr(eq + 1))) return false;
     keys.push_back({std::string(entry.substr(0, eq)), std::string(entry.substr(eq + 1))});
   }
   std::lock_guard<std::recursive_mutex> lock(store().mutex);

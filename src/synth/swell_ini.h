@@ -38,7 +38,9 @@ int GetPrivateProfileString(const char* section, const char* key, const char* de
 // Sets `key` in `section` to `value`, creating both when needed. A null
 // `value` deletes the key, a null `key` the whole section. The file is
 // written back only when something changed. Returns false (changing nothing)
-// when `section` is null or `key` is "".
+// when `section` is null or `key` is "", and when a name or the value would
+// change the file's structure: a line break or other control character, a
+// ']' in the section, an '=' or a leading '[' in the key.
 bool WritePrivateProfileString(const char* section, const char* key, const char* value, const char* file);
 
 // Replaces the keys of `section` with `entries`, a list of "key=value"
@@ -46,8 +48,9 @@ bool WritePrivateProfileString(const char* section, const char* key, const char*
 // empty list). Each entry is cut after 8191 characters and split at its first
 // '=' from the second character on; entries without one are skipped. An
 // existing section given an empty list stays in the file, empty. A missing
-// section with an empty list changes nothing. Returns false when `section`
-// is null.
+// section with an empty list changes nothing. Returns false (changing
+// nothing) when `section` is null, or when the section name or any entry
+// would change the file's structure (as for WritePrivateProfileString).
 bool WritePrivateProfileSection(const char* section, const char* entries, const char* file);
 
 // The keys of `section` as a list of "key=value" texts in the form above

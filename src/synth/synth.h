@@ -74,7 +74,9 @@ class Synth : public IPluginBase, public PitchSteps {
   bool loadConfig();
   // what: -1 everything, 1 the scale, 14 "MIDI Thru", 15 "Ignore Program Change".
   bool saveConfig(int what);
-  void storeProgramPath(WDL_String* path);
+  // Stores the program folder in the configuration file; false when it could
+  // not (a folder name with a line break is refused, never written raw).
+  bool storeProgramPath(WDL_String* path);
 
   // --- Program files and their folder ------------------------------------------
   static void replaceIllegalFileChar(char* name);

@@ -128,7 +128,8 @@ bool Synth::saveConfig(int what) {
   return true;
 }
 
-void Synth::storeProgramPath(WDL_String* path) {
+bool Synth::storeProgramPath(WDL_String* path) {
   if (path) programPath.Set(path->Get());
-  if (*iniPath.Get()) WritePrivateProfileString("Global", "Path to Program Files", programPath.Get(), iniPath.Get());
+  if (!*iniPath.Get()) return false;
+  return WritePrivateProfileString("Global", "Path to Program Files", programPath.Get(), iniPath.Get());
 }
