@@ -197,3 +197,19 @@ TEST(EngineTiming, MalformedMidiIsIgnoredOrClamped) {
   EXPECT_FALSE(e.w().isKeyPressed(200 & 0x7F));
   EXPECT_EQ(e.w().pitchBend, 0.0);
 }
+
+// A reset drops only the messages already taken: a pitch bend late in a
+// block, which waits for the next slice, still bends after a reset at the
+// same rate (hosts reset when the transport stops or the block size changes).
+TEST(EngineReset, KeepsTheMidiThatWaitsForALaterSlice) {
+  for (bool reset : {false, true}) {
+    SCOPED_TRACE(reset ? "with a reset between the blocks" : "without a reset");
+    Engine e(48000, 512);
+    std::vector<double> left(512), right(512);
+    const IMidiMsg bend = IMidiMsg::pitchWheel(505, 16383);
+    e.host->process(&bend, 1, left.data(), right.data(), 512);
+    if (reset) e.w().OnReset();
+    e.host->process(nullptr, 0, left.data(), right.data(), 512);
+    EXPECT_DOUBLE_EQ(e.w().pitchBend, 8191.0 / 8192);
+  }
+}

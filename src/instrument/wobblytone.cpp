@@ -52,7 +52,6 @@ void Wobblytone::drawBrokenControls() {
 
 void Wobblytone::OnReset() {
   Synth::OnReset();
-  noteEvents.Clear();
   slicePosition = 0;
   const double rate = GetSampleRate();
   if (rate == cachedSampleRate) return;

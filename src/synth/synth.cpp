@@ -68,9 +68,10 @@ void Synth::setPathToPrograms(const std::string& folder) {
 }
 
 void Synth::OnReset() {
-  midiQueue.Clear();
-  // Room for a dense block and for messages that wait into the next one, so
-  // that the audio thread never has to grow the queue.
+  // The messages already taken are gone from the queue; those still waiting
+  // for a later slice (a pitch bend late in a block) are kept. Room for a
+  // dense block and for messages that wait into the next one, so that the
+  // audio thread never has to grow the queue.
   midiQueue.Resize(std::max(4096, 4 * GetBlockSize()));
   clearKeyBuffer();
   doMidiLearn(false);
