@@ -5,6 +5,7 @@
 
 #include "engine_harness.h"
 #include "engine_phrase.h"
+#include "test_util.h"
 
 using testutil::Engine;
 using testutil::midiAt;
@@ -63,3 +64,30 @@ TEST(EngineBlocks, ResetAtTheSameRateOnlyForgetsKeysAndSlicePosition) {
   EXPECT_EQ(e.w().getSliceLength(), 48);
 }
 
+
+// The guarded render path (the one that mends filter states gone bad) gives
+// the same samples as the fast one while everything is a number.
+TEST(EngineGuardedPath, GivesTheFastPathsSamplesForFiniteInput) {
+  Engine fast, guarded;
+  guarded.w().renderAlwaysGuarded = true;
+  for (Engine* e : {&fast, &guarded}) {
+    e->plainPatch();
+    e->set(kEmphasis, 0.9);
+    e->set(kNoise, 1);
+  }
+  const std::vector<testutil::TimedEvent> phrase = {midiAt(100, IMidiMsg::noteOn(0, 48, 100)),
+                                                     midiAt(20000, IMidiMsg::noteOff(0, 48))};
+  EXPECT_EQ(fast.render(40000, phrase), guarded.render(40000, phrase));
+}
+
+// A not-a-number that gets into the ladder filter in the middle of a note is
+// mended: the output never carries it, and the note sounds again.
+TEST(EngineGuardedPath, ANotANumberInjectedMidNoteRecovers) {
+  Engine e;
+  e.plainPatch();
+  e.render(2000, {midiAt(0, IMidiMsg::noteOn(0, 48, 100))});
+  e.w().vcf.stage[1] = std::nan("");
+  const std::vector<double> after = e.render(20000);
+  for (double s : after) ASSERT_TRUE(std::isfinite(s));
+  EXPECT_GT(testutil::rms(std::vector<double>(after.begin() + 10000, after.end())), 0.01);
+}

@@ -167,6 +167,11 @@ class Wobblytone : public Synth {
 
   int getSliceLength() const { return sliceLength; }
 
+  // For tests: render with the filters' not-a-number guards all the time,
+  // not only after a state went bad, so that the guarded path can be checked
+  // against the fast one.
+  bool renderAlwaysGuarded = false;
+
  private:
   void update();
   void handleMidiEvents();

@@ -199,7 +199,7 @@ void Wobblytone::renderSamples(double* left, double* right, int n, bool running)
   // states are (oscillators, clips and parameters never give anything else),
   // so the filters' not-a-number guards are needed only after a state has
   // gone bad; then this segment runs with them and they mend the states.
-  const bool guarded = filtersHaveNaNState();
+  const bool guarded = renderAlwaysGuarded || filtersHaveNaNState();
   int done = 0;
   while (done < n) {
     while (!noteEvents.Empty() && noteEvents.Peek().mOffset <= slicePosition) {
