@@ -80,23 +80,13 @@ class RenderCli : public ::testing::Test {
   }
 
   Result run(std::vector<std::string> args) {
-    args.insert(args.begin(), WOBBLYTONE_RENDER_BIN);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
     const std::string outPath = dir + "/stdout", errPath = dir + "/stderr";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid;
     Result r;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+    if (const pid_t pid = start(std::move(args)); pid > 0) {
       int status = 0;
       waitpid(pid, &status, 0);
       r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
-    posix_spawn_file_actions_destroy(&actions);
     r.out = slurp(outPath);
     r.err = slurp(errPath);
     return r;
