@@ -171,7 +171,9 @@ class ClapInstance {
     host.request_restart = [](const clap_host_t*) {};
     host.request_process = [](const clap_host_t*) {};
     host.request_callback = [](const clap_host_t*) {};
-    hostParams.rescan = [](const clap_host_t*, clap_param_rescan_flags) {};
+    hostParams.rescan = [](const clap_host_t* h, clap_param_rescan_flags flags) {
+      static_cast<ClapInstance*>(h->host_data)->rescans.push_back(flags);
+    };
     hostParams.clear = [](const clap_host_t*, clap_id, clap_param_clear_flags) {};
     hostParams.request_flush = [](const clap_host_t* h) { static_cast<ClapInstance*>(h->host_data)->flushRequested = true; };
 
@@ -264,6 +266,7 @@ class ClapInstance {
   std::vector<float> left, right;
   bool active = false;
   bool flushRequested = false;
+  std::vector<clap_param_rescan_flags> rescans;  // what the plug-in asked the host to read again
 };
 
 // CLAP ids are the parameter index plus one.

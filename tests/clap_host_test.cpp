@@ -365,6 +365,85 @@ TEST_F(ClapBuild, SurvivesEmptyAndGarbageState) {
   }
 }
 
+// A saved state with texts put in after the `after`th text (NUL-terminated
+// texts, then the end byte).
+std::vector<uint8_t> withTexts(const std::vector<uint8_t>& state, size_t after, const std::vector<std::string>& more) {
+  std::vector<uint8_t> bytes;
+  size_t texts = 0, at = 0;
+  for (; at < state.size() && texts < after && state[at] != 0xfe; ++at)
+    if (state[at] == 0) ++texts;
+  bytes.assign(state.begin(), state.begin() + static_cast<long>(at));
+  for (const std::string& t : more) {
+    bytes.insert(bytes.end(), t.begin(), t.end());
+    bytes.push_back(0);
+  }
+  bytes.insert(bytes.end(), state.begin() + static_cast<long>(at), state.end());
+  return bytes;
+}
+
+std::vector<uint8_t> savedStateOf(ClapInstance& clap) {
+  MemoryOStream saved;
+  EXPECT_TRUE(clap.state->save(clap.plugin, &saved.stream));
+  return saved.bytes;
+}
+
+TEST_F(ClapBuild, AStateLoadIsAllOrNothing) {
+  ClapInstance source;
+  ASSERT_TRUE(source.activate(48000, 256));
+  source.render(1024, 256, {setParamAt(0, kVoltage, 1), setParamAt(0, kPower, 1), setParamAt(0, kCutoff, 0.2)});
+  const std::vector<uint8_t> good = savedStateOf(source);
+  const std::string chunk = chunkOfClapState(good);
+  ASSERT_FALSE(chunk.empty());
+  const size_t texts = static_cast<size_t>(std::count(good.begin(), good.end() - 2, 0));
+
+  std::vector<std::string> badChunk = {chunk};
+  badChunk[0].back() = '!';
+  const std::vector<std::vector<uint8_t>> refused = {
+      withTexts(good, texts, {"__dpf_parameters_end__"}),  // a stray end marker
+      withTexts(good, texts, {"__dpf_state_begin__"}),     // a second state
+      withTexts(good, 4, {"__dpf_state_begin__", "chunk", chunk, "__dpf_state_end__"}),
+      withTexts(good, 5, {"nosuch", "abc"}),               // no number
+      clapStateOfChunk(chunk.substr(0, chunk.size() - 1)),  // no whole base64
+      clapStateOfChunk(badChunk[0]),
+      std::vector<uint8_t>(good.begin(), good.end() - 3),   // cut off
+  };
+  for (size_t i = 0; i < refused.size(); ++i) {
+    ClapInstance target;
+    ASSERT_TRUE(target.activate(48000, 256));
+    target.render(512, 256, {setParamAt(0, kCutoff, 0.9)});
+    const std::vector<uint8_t> before = savedStateOf(target);
+    MemoryIStream load(refused[i]);
+    EXPECT_FALSE(target.state->load(target.plugin, &load.stream)) << i;
+    EXPECT_EQ(savedStateOf(target), before) << i;  // parameters and broken controls alike
+    EXPECT_EQ(target.value(idOf(kPower)), 0) << i;
+    EXPECT_TRUE(target.rescans.empty()) << i;
+  }
+}
+
+TEST_F(ClapBuild, AStateIsRestoredOnceAndTheHostReadsEveryValue) {
+  ClapInstance source;
+  ASSERT_TRUE(source.activate(48000, 256));
+  source.render(1024, 256, {setParamAt(0, kVoltage, 1), setParamAt(0, kPower, 1), setParamAt(0, kCutoff, 0.2)});
+  const std::vector<uint8_t> good = savedStateOf(source);
+
+  // A parameter list that puts a powered 220V chunk at 110V is part of the
+  // restore, which never blows the fuse.
+  std::vector<uint8_t> to110V = clapStateOfChunk(chunkOfClapState(good));
+  to110V = withTexts(to110V, 4, {"__dpf_parameters_begin__", "voltage", "0", "__dpf_parameters_end__"});
+  ClapInstance target;
+  ASSERT_TRUE(target.activate(48000, 256));
+  MemoryIStream load(to110V);
+  ASSERT_TRUE(target.state->load(target.plugin, &load.stream));
+  EXPECT_EQ(target.value(idOf(kPower)), 1);
+  EXPECT_EQ(target.value(idOf(kVoltage)), 0);
+  EXPECT_EQ(target.value(idOf(kFuse)), 0);
+  EXPECT_NEAR(target.value(idOf(kCutoff)), source.value(idOf(kCutoff)), 1e-6);
+  ASSERT_EQ(target.rescans.size(), 1u);
+  EXPECT_TRUE(target.rescans[0] & CLAP_PARAM_RESCAN_VALUES);
+  target.render(2048, 256, {});
+  EXPECT_EQ(target.value(idOf(kFuse)), 0);
+}
+
 TEST_F(ClapBuild, ReportsTheBlownFuseToTheHost) {
   ClapInstance clap;
   ASSERT_TRUE(clap.activate(48000, 256));

@@ -775,6 +775,41 @@ TEST_F(Vst3Build, StateSurvivesStreamsOfSeventeenBytes) {
         << i;
 }
 
+// A state with a stray marker after a whole one, or cut off, is refused and
+// changes nothing; the whole state still loads.
+TEST_F(Vst3Build, AStateLoadIsAllOrNothing) {
+  auto stateOf = [](Vst3Instance& vst) {
+    Stream saved(64);
+    EXPECT_EQ(v3_cpp_obj(vst.component.p)->get_state(vst.component.p, saved.com.as<v3_bstream>()), V3_OK);
+    return saved.bytes;
+  };
+  Vst3Instance source;
+  ASSERT_TRUE(source.ok);
+  ASSERT_TRUE(source.start());
+  source.params.add(idOf(kPower), 1.0);
+  source.params.add(idOf(kCutoff), 0.25);
+  ASSERT_EQ(source.process(), V3_OK);
+  const std::vector<uint8_t> good = stateOf(source);
+  ASSERT_GT(good.size(), 4u);
+  std::vector<uint8_t> stray(good.begin(), good.end() - 2);  // before the end byte
+  for (const char* marker : {"__dpf_parameters_end__", "__dpf_state_begin__"}) stray.insert(stray.end(), marker, marker + std::strlen(marker) + 1);
+  stray.insert(stray.end(), {0xfe, 0});
+
+  Vst3Instance target;
+  ASSERT_TRUE(target.ok);
+  const std::vector<uint8_t> before = stateOf(target);
+  for (const std::vector<uint8_t>& bad : {stray, std::vector<uint8_t>(good.begin(), good.begin() + 40)}) {
+    Stream load(17);
+    load.bytes = bad;
+    EXPECT_NE(v3_cpp_obj(target.component.p)->set_state(target.component.p, load.com.as<v3_bstream>()), V3_OK);
+    EXPECT_EQ(stateOf(target), before);
+  }
+  Stream load(17);
+  load.bytes = good;
+  ASSERT_EQ(v3_cpp_obj(target.component.p)->set_state(target.component.p, load.com.as<v3_bstream>()), V3_OK);
+  EXPECT_EQ(stateOf(target), good);
+}
+
 // The controller offers the editor as an X11 view of the panel's default
 // size (whether it opens in a window is the host's part).
 TEST_F(Vst3Build, OffersItsEditorAsAnX11View) {

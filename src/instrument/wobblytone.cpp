@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "numeric.h"
 #include "wobblytone_config.h"
@@ -328,6 +329,12 @@ bool Wobblytone::SerializeState(IByteChunk& chunk) const {
 }
 
 int Wobblytone::UnserializeState(const IByteChunk& chunk, int startPos) {
+  double none[kNumParams];
+  std::fill(std::begin(none), std::end(none), std::numeric_limits<double>::quiet_NaN());
+  return UnserializeStateWithValues(chunk, startPos, none);
+}
+
+int Wobblytone::UnserializeStateWithValues(const IByteChunk& chunk, int startPos, const double (&values)[kNumParams]) {
   const bool wasRestoring = isRestoring;
   isRestoring = true;
   int pos = startPos;
@@ -359,6 +366,11 @@ int Wobblytone::UnserializeState(const IByteChunk& chunk, int startPos) {
       GetParam(i)->Set(v);
     }
   }
+  // Hosts hold values as floats: a given value equal to the restored one as a
+  // float is that value, and keeps the chunk's full precision.
+  for (int i = 0; i < kNumParams; ++i)
+    if (std::isfinite(values[i]) && static_cast<float>(GetParam(i)->Value()) != static_cast<float>(values[i]))
+      GetParam(i)->Set(values[i]);
   OnParamReset(kPresetRecall);
   isRestoring = wasRestoring;
   return pos;

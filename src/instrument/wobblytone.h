@@ -42,6 +42,10 @@ class Wobblytone : public Synth {
   void OnParamChange(int paramIdx) override;
   bool SerializeState(IByteChunk& chunk) const override;
   int UnserializeState(const IByteChunk& chunk, int startPos) override;
+  // One restore of a chunk and then plain parameter values given beside it
+  // (a host's parameter list, NaN where none is given): what UnserializeState
+  // does, with the given values taking the place of the chunk's.
+  int UnserializeStateWithValues(const IByteChunk& chunk, int startPos, const double (&values)[kNumParams]);
 
   // --- Notes (audio thread) ----------------------------------------------
   void setNoteOn(int note);
