@@ -48,3 +48,36 @@ TEST(EngineBlocks, AudioThreadNeverAllocates) {
   countAllocations = false;
   EXPECT_EQ(allocations.load(), 0);
 }
+
+// What the editor queues (a program, "Initialize Settings", the wheels, MIDI
+// learn, a reloaded controller map) is applied on the audio thread without
+// allocating; the requests themselves are made outside the counted blocks.
+TEST(EngineBlocks, ApplyingTheEditorsChangesNeverAllocates) {
+  Engine e(48000, 256);
+  testutil::busyPatch(e);
+  e.w().ModifyCurrentPreset("Queued");
+  ProgramImage opaque, values;
+  ASSERT_TRUE(e.w().ReadProgramFile(e.w().MakeProgramFile(0), opaque));
+  values.count = kNumParams;
+  for (int i = 0; i < kNumParams; ++i) values.values[i] = 0.25f;
+  std::vector<float> left(256), right(256);
+  const IMidiMsg note = IMidiMsg::noteOn(0, 48, 100);
+  e.host->process(&note, 1, left.data(), right.data(), 256);
+  e.callbacks.record = false;
+  long counted = 0;
+  for (int round = 0; round < 20; ++round) {
+    ASSERT_TRUE(e.w().requestProgram(round % 2 ? opaque : values));
+    ASSERT_TRUE(e.w().requestInitialize());
+    ASSERT_TRUE(e.w().requestPitchBend(round / 20.0));
+    ASSERT_TRUE(e.w().requestModWheel(round / 20.0));
+    ASSERT_TRUE(e.w().requestMidiLearn(round % 2 == 0));
+    e.w().reloadConfig();  // without a configuration file nothing is queued
+    allocations = 0;
+    countAllocations = true;
+    e.host->process(&note, 1, left.data(), right.data(), 256);
+    countAllocations = false;
+    counted += allocations.load();
+  }
+  EXPECT_EQ(counted, 0);
+  EXPECT_DOUBLE_EQ(e.w().pitchBend, 19 / 20.0);  // the last request was taken
+}

@@ -362,6 +362,10 @@ TEST_F(Editor, InitializeAsksFirst) {
   EXPECT_NEAR(synth.GetParam(kCutoff)->Value(), 0.123, 1e-9);
   optionMenu(0);
   answer(EMsgBoxResult::Yes);
+  // The engine takes the change before its next block, not on this thread.
+  EXPECT_NEAR(synth.GetParam(kCutoff)->Value(), 0.123, 1e-9);
+  EXPECT_STREQ(synth.GetPresetName(0), "Init");
+  play();
   EXPECT_EQ(synth.GetParam(kCutoff)->Value(), synth.GetParam(kCutoff)->GetDefault());
 }
 
@@ -382,6 +386,7 @@ TEST_F(Editor, ProgramsLoadAndSaveThroughTheDialogs) {
   optionMenu(2);
   EXPECT_EQ(window.fileRequests[1].action, EFileAction::Open);
   EXPECT_EQ(window.fileRequests[1].folder + "/", folder);  // the folder of the last file
+  play();
   EXPECT_NEAR(synth.GetParam(kCutoff)->Value(), 0.321, 1e-6);
   EXPECT_FALSE(g().IsMessageBoxOpen());
 
@@ -425,6 +430,7 @@ TEST_F(Editor, AFolderNameCannotRewriteTheConfigurationFile) {
 
 TEST_F(Editor, MidiLearnThroughTheSwitchAndAKnob) {
   click(240, 60);  // the learn switch
+  play();
   EXPECT_TRUE(synth.midiLearnActive);
   // Turn the Cutoff knob a little, then move controller 21.
   IControl* cutoff = g().GetControl(33);

@@ -35,6 +35,12 @@ IByteChunk firstBytes(const IByteChunk& chunk, int n) {
   return cut;
 }
 
+int countSet(const std::atomic<uint8_t>* flags, int n) {
+  int count = 0;
+  for (int i = 0; i < n; ++i) count += flags[i] != 0;
+  return count;
+}
+
 int countSet(const uint8_t* flags, int n) {
   int count = 0;
   for (int i = 0; i < n; ++i) count += flags[i] != 0;
@@ -76,8 +82,8 @@ TEST(StateChunk, ShortChunksRestoreWhatTheyHold) {
   source.set(kPower, 1);
   source.set(kVoltage, 1);
   IByteChunk full = stateOf(source.w());
-  for (uint8_t& f : source.w().brokenKeys) f = 1;  // every flag set, to see them cleared
-  for (uint8_t& f : source.w().brokenKnobs) f = 1;
+  for (auto& f : source.w().brokenKeys) f = 1;  // every flag set, to see them cleared
+  for (auto& f : source.w().brokenKnobs) f = 1;
   full = stateOf(source.w());
 
   Engine target(44100, 64, 22);

@@ -26,7 +26,9 @@ void loadProgram(PanelDelegate& panel, IGraphics& g) {
   FileDialogRequest request{EFileAction::Open, Synth::pathToPrograms(), "", "fxp"};
   g.PromptForFile(request, [&panel, &g](const std::string& path) {
     if (path.empty()) return;
-    const bool loaded = panel.synth.LoadPresetFromFXP(path.c_str());
+    // Read and checked here; the engine applies it before its next block.
+    ProgramImage program;
+    const bool loaded = panel.synth.ReadProgramFromFXP(path.c_str(), program) && panel.synth.requestProgram(program);
     rememberFolder(path);
     if (!loaded) g.ShowMessageBox("Cannot load file!", "Error", EMsgBoxType::OK);
   });
@@ -86,7 +88,7 @@ void runCommand(IGEditorDelegate* delegate, IControl* caller, File::Command comm
     case File::kCmdInitialize:
       g.ShowMessageBox("Do you really want to initialize the current settings?", "Initialize Settings",
                        EMsgBoxType::YesNo, [&synth](EMsgBoxResult r) {
-                         if (r != EMsgBoxResult::No) synth.initProgram();
+                         if (r != EMsgBoxResult::No) synth.requestInitialize();
                        });
       break;
     case File::kCmdLoadProgram: loadProgram(*panel, g); break;
@@ -96,7 +98,7 @@ void runCommand(IGEditorDelegate* delegate, IControl* caller, File::Command comm
       g.ShowMessageBox(format("The INI configuration file is:\n%s\n\nDo you really want to reload it?", synth.iniPath.Get())
                            .c_str(),
                        "Reload Configuration", EMsgBoxType::YesNo, [&synth](EMsgBoxResult r) {
-                         if (r == EMsgBoxResult::Yes) synth.loadConfig();
+                         if (r == EMsgBoxResult::Yes) synth.reloadConfig();
                        });
       break;
     case File::kCmdSaveConfig:
@@ -111,11 +113,11 @@ void runCommand(IGEditorDelegate* delegate, IControl* caller, File::Command comm
       break;
     case File::kCmdSaveWindowSize: saveWindowSize(delegate, caller); break;
     case File::kCmdMidiThru:
-      synth.midiThru = !synth.midiThru;
+      synth.midiThru.store(!synth.midiThru.load());
       synth.saveConfig(14);
       break;
     case File::kCmdIgnoreProgramChange:
-      synth.ignoreProgramChange = !synth.ignoreProgramChange;
+      synth.ignoreProgramChange.store(!synth.ignoreProgramChange.load());
       synth.saveConfig(15);
       break;
     case File::kCmdCheckForUpdate: synth.checkVersionAgainstWeb(); break;

@@ -19,11 +19,11 @@ class PanelDelegate : public EditorInstrument {
   void setNoteOn(int note) override { link.sendNote(note, true); }
   void setNoteOff(int note) override { link.sendNote(note, false); }
   bool isKeyPressed(int note) const override { return synth.isKeyPressed(note); }
-  // The engine reads both at its next block.
-  void setPitchBend(double bend) override { synth.pitchBend = bend; }
-  void setModWheel(double amount) override { synth.modWheel = amount; }
-  void doMidiLearn(bool on) override { synth.doMidiLearn(on); }
-  void doMidiUnlearn(bool on) override { synth.doMidiUnlearn(on); }
+  // Queued for the engine, which takes them before its next block.
+  void setPitchBend(double bend) override { synth.requestPitchBend(bend); }
+  void setModWheel(double amount) override { synth.requestModWheel(amount); }
+  void doMidiLearn(bool on) override { synth.requestMidiLearn(on); }
+  void doMidiUnlearn(bool on) override { synth.requestMidiUnlearn(on); }
 
   // A click on the message strip repairs the unit: a new fuse, or the next
   // warm-up step. It goes to the host like any parameter change.

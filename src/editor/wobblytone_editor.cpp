@@ -42,8 +42,7 @@ void WobblytoneEditor::layout() {
   ui.AttachCornerResizer(new IMPCornerResizer(ui.GetBounds(), 32), EUIResizerMode::Scale, false);
   ui.AttachControl(new IMPOptionMenu(IRECT(1688, 536, 1912, 584), -kCtrlOptionMenu));
   // A fresh editor always starts with learning off.
-  synth.midiLearnActive = false;
-  synth.midiUnlearn = false;
+  synth.requestMidiLearn(false);
 
   for (const PanelControl& c : panelControls()) {
     const float x = c.place.L, y = c.place.T;
@@ -139,8 +138,9 @@ void WobblytoneEditor::onIdle() {
   if (full) g->SetAllControlsDirty();
 
   setMessage();
-  if (IControl* flash = g->GetControlWithTag(kCtrlFlash)) flash->Hide(!synth.fuseJustBlown);
-  synth.fuseJustBlown = false;
+  // Taken and cleared in one step, so that a fuse that blows meanwhile still flashes.
+  const bool justBlown = synth.fuseJustBlown.exchange(false);
+  if (IControl* flash = g->GetControlWithTag(kCtrlFlash)) flash->Hide(!justBlown);
   if (IControl* lamp = g->GetControlWithTag(kCtrlOverloadLamp)) lamp->Hide(!synth.overload);
   if (IControl* lamp = g->GetControlWithTag(kCtrlPowerLamp)) lamp->Hide(synth.fuseBlown || !synth.powerOn);
   // Values are set only when they differ, so that an idle panel redraws

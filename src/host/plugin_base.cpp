@@ -9,6 +9,8 @@ IPluginBase::IPluginBase(const InstanceInfo& info, const Config& config)
   mUIPending = std::make_unique<std::atomic<bool>[]>(n);
   for (int i = 0; i < n; ++i) mUIPending[i].store(false);
   mPresets.resize(config.nPresets > 0 ? config.nPresets : 1);
+  mProgramScratch.Resize(ProgramImage::kMaxChunk);
+  mProgramScratch.Clear();
 }
 
 void IPluginBase::storeAndNotify(int paramIdx, double normalizedValue, EParamSource source) {

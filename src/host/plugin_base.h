@@ -78,6 +78,22 @@ struct IPreset {
   bool initialized = false;
 };
 
+// A program file read and checked, in a fixed size so that it can travel to
+// the audio thread: either a state chunk (kept up to kMaxChunk bytes; a
+// longer one is cut there, past what any state holds) read from `start`, or
+// normalised values of the first `count` parameters.
+struct ProgramImage {
+  static constexpr int kMaxChunk = 1024;
+  static constexpr int kMaxValues = 64;
+  static constexpr int kNameSize = 29;
+  bool opaque = false;
+  int size = 0, start = 0;
+  uint8_t chunk[kMaxChunk] = {};
+  int count = 0;
+  float values[kMaxValues] = {};
+  char name[kNameSize] = {};
+};
+
 class IPluginBase {
  public:
   IPluginBase(const InstanceInfo& info, const Config& config);
@@ -164,6 +180,14 @@ class IPluginBase {
   bool LoadPresetFromFXP(const char* path);
   std::vector<uint8_t> MakeProgramFile(int presetIdx) const;
   bool LoadProgramFile(const std::vector<uint8_t>& bytes);
+  // The two halves of LoadProgramFile, for a file read on one thread and
+  // applied on another: reading checks the bytes and changes nothing;
+  // applying allocates nothing, restores the program and tells the host
+  // every parameter's value. The preset slot takes the name (SetCurrentPresetName).
+  bool ReadProgramFile(const std::vector<uint8_t>& bytes, ProgramImage& program) const;
+  bool ReadProgramFromFXP(const char* path, ProgramImage& program) const;
+  void ApplyProgram(const ProgramImage& program);
+  void SetCurrentPresetName(const char* name);
 
   // --- Editor --------------------------------------------------------------
   IGraphics* GetUI() const { return mGraphics; }
@@ -184,6 +208,7 @@ class IPluginBase {
   std::unique_ptr<std::atomic<bool>[]> mUIPending;
   std::vector<IPreset> mPresets;
   int mCurrentPresetIdx = 0;
+  IByteChunk mProgramScratch;  // room for a program applied on the audio thread
   double mSampleRate = 44100;
   int mBlockSize = 512;
   IGraphics* mGraphics = nullptr;

@@ -98,6 +98,11 @@ bool IPluginBase::SavePresetAsFXP(const char* path) {
   return ok;
 }
 
+bool IPluginBase::ReadProgramFromFXP(const char* path, ProgramImage& program) const {
+  std::vector<uint8_t> bytes;
+  return path && readWholeFile(path, bytes) && ReadProgramFile(bytes, program);
+}
+
 bool IPluginBase::LoadPresetFromFXP(const char* path) {
   std::vector<uint8_t> bytes;
   if (!path || !readWholeFile(path, bytes)) return false;
@@ -105,35 +110,64 @@ bool IPluginBase::LoadPresetFromFXP(const char* path) {
 }
 
 bool IPluginBase::LoadProgramFile(const std::vector<uint8_t>& bytes) {
+  ProgramImage program;
+  if (!ReadProgramFile(bytes, program)) return false;
+  ApplyProgram(program);
+  ModifyCurrentPreset(program.name[0] ? program.name : nullptr);
+  return true;
+}
+
+bool IPluginBase::ReadProgramFile(const std::vector<uint8_t>& bytes, ProgramImage& program) const {
   // Everything is checked against the bytes really there: a truncated file,
   // a chunk size past its end or a parameter count beyond the data is refused.
   if (bytes.size() < 56 || !tagAt(bytes, 0, "CcnK") || bigEndianAt(bytes, 12) != 1) return false;
   if (!tagAt(bytes, 16, mConfig.uniqueID)) return false;
   const bool opaque = tagAt(bytes, 8, "FPCh");
   if (!opaque && !tagAt(bytes, 8, "FxCk")) return false;
-  char nameField[kNameSize + 1] = {};
-  std::memcpy(nameField, bytes.data() + 28, kNameSize);
-  const std::string name = nameField;
-
+  program = ProgramImage();
+  static_assert(ProgramImage::kNameSize > kNameSize, "room for the name and its end");
+  std::memcpy(program.name, bytes.data() + 28, kNameSize);
+  program.opaque = opaque;
   if (opaque) {
     if (bytes.size() < kHeaderSize) return false;
     const uint32_t chunkSize = bigEndianAt(bytes, 56);
     if (chunkSize > bytes.size() - kHeaderSize) return false;
-    IByteChunk chunk;
-    chunk.PutBytes(bytes.data() + kHeaderSize, static_cast<int>(chunkSize));
+    program.size = static_cast<int>(std::min<uint32_t>(chunkSize, ProgramImage::kMaxChunk));
+    std::memcpy(program.chunk, bytes.data() + kHeaderSize, static_cast<size_t>(program.size));
     const bool marked = chunkSize >= 8 && std::memcmp(bytes.data() + kHeaderSize, kStateMarker, 4) == 0;
-    UnserializeState(chunk, marked ? 8 : 0);
+    program.start = marked ? 8 : 0;
   } else {
     const uint32_t count = bigEndianAt(bytes, 24);
-    if (count > static_cast<uint32_t>(NParams()) || 56 + 4 * size_t{count} > bytes.size()) return false;
+    if (count > static_cast<uint32_t>(NParams()) || count > ProgramImage::kMaxValues ||
+        56 + 4 * size_t{count} > bytes.size())
+      return false;
+    program.count = static_cast<int>(count);
     for (uint32_t i = 0; i < count; ++i) {
       const uint32_t raw = bigEndianAt(bytes, 56 + 4 * i);
-      float normalized;
-      std::memcpy(&normalized, &raw, sizeof normalized);
-      GetParam(static_cast<int>(i))->SetNormalized(normalized);
+      std::memcpy(&program.values[i], &raw, sizeof(float));
     }
   }
-  ModifyCurrentPreset(name.empty() ? nullptr : name.c_str());
-  RestorePreset(mCurrentPresetIdx);
   return true;
+}
+
+void IPluginBase::SetCurrentPresetName(const char* name) {
+  if (name && *name) mPresets[mCurrentPresetIdx].name = name;
+}
+
+void IPluginBase::ApplyProgram(const ProgramImage& program) {
+  // The scratch chunk has its room from construction, so that the audio
+  // thread never grows it.
+  mProgramScratch.Clear();
+  if (program.opaque) {
+    mProgramScratch.PutBytes(program.chunk, program.size);
+    UnserializeState(mProgramScratch, program.start);
+  } else {
+    for (int i = 0; i < program.count && i < NParams(); ++i) GetParam(i)->SetNormalized(program.values[i]);
+    SerializeState(mProgramScratch);
+    UnserializeState(mProgramScratch, 0);
+  }
+  // A program is the user's choice, not the host's: the host learns every
+  // value it set.
+  for (int i = 0; i < NParams(); ++i) InformHostOfParamChange(i, GetParam(i)->GetNormalized());
+  InformHostOfProgramChange();
 }

@@ -301,6 +301,28 @@ float Wobblytone::scaleOfSize(int size) {
 
 void Wobblytone::resizeUI(GUI::GUISize size) { Synth::resizeUI(scaleOfSize(size)); }
 
+bool Wobblytone::requestPitchBend(double bend) {
+  EditorChange change;
+  change.kind = EditorChange::Kind::pitchBend;
+  change.value = bend;
+  return postEditorChange(change);
+}
+
+bool Wobblytone::requestModWheel(double amount) {
+  EditorChange change;
+  change.kind = EditorChange::Kind::modWheel;
+  change.value = amount;
+  return postEditorChange(change);
+}
+
+void Wobblytone::applyEditorChange(const EditorChange& change) {
+  switch (change.kind) {
+    case EditorChange::Kind::pitchBend: pitchBend.store(change.value, std::memory_order_relaxed); break;
+    case EditorChange::Kind::modWheel: modWheel.store(change.value, std::memory_order_relaxed); break;
+    default: Synth::applyEditorChange(change); break;
+  }
+}
+
 void Wobblytone::clickMessage() {
   if (!isEditorOpen()) return;
   if (fuseBlown) setParamValue(kFuse, 0.0, true);
@@ -318,8 +340,14 @@ void Wobblytone::startWave(EWaves w, bool randomStart) {
 
 bool Wobblytone::SerializeState(IByteChunk& chunk) const {
   bool ok = true;
-  for (const uint8_t& flag : brokenKnobs) ok = chunk.Put(&flag) > 0 && ok;
-  for (const uint8_t& flag : brokenKeys) ok = chunk.Put(&flag) > 0 && ok;
+  for (const auto& broken : brokenKnobs) {
+    const uint8_t flag = broken.load(std::memory_order_relaxed);
+    ok = chunk.Put(&flag) > 0 && ok;
+  }
+  for (const auto& broken : brokenKeys) {
+    const uint8_t flag = broken.load(std::memory_order_relaxed);
+    ok = chunk.Put(&flag) > 0 && ok;
+  }
   if (!ok) return false;
   for (int i = 0; i < kNumParams; ++i) {
     const double v = GetParam(i)->Value();
@@ -345,16 +373,16 @@ int Wobblytone::UnserializeStateWithValues(const IByteChunk& chunk, int startPos
     pos = -1;
   } else {
     const uint8_t* bytes = chunk.GetData();
-    auto readFlag = [&](uint8_t& flag) {
+    auto readFlag = [&](std::atomic<uint8_t>& flag) {
       if (pos >= 0 && pos < size) {
-        flag = bytes[pos++];
+        flag.store(bytes[pos++], std::memory_order_relaxed);
       } else {
-        flag = 0;
+        flag.store(0, std::memory_order_relaxed);
         pos = -1;
       }
     };
-    for (uint8_t& flag : brokenKnobs) readFlag(flag);
-    for (uint8_t& flag : brokenKeys) readFlag(flag);
+    for (auto& flag : brokenKnobs) readFlag(flag);
+    for (auto& flag : brokenKeys) readFlag(flag);
     for (int i = 0; i < kNumParams && pos >= 0; ++i) {
       double v = 0.0;
       if (pos <= size - 8) {

@@ -104,18 +104,25 @@ class Wobblytone : public Synth {
   using Synth::resizeUI;
   static float scaleOfSize(int size);
 
+  // --- The on-screen wheels (user-interface thread) -------------------------
+  // Queued like every change from the editor; false when the queue is full.
+  bool requestPitchBend(double bend);
+  bool requestModWheel(double amount);
+
   // --- Flags the editor reads ----------------------------------------------
-  bool powerOn = false;
-  bool fuseBlown = false;
-  bool is110V = false;
-  bool fuseJustBlown = false;  // set here, cleared by the editor
-  int warmUpState = 0;
-  bool overload = false;
-  double pitchBend = 0;
-  double modWheel = 0;
+  // Written by the engine (the audio thread, or a restore), read by the
+  // editor on its own thread: atomics, relaxed where nothing else hangs on them.
+  std::atomic<bool> powerOn{false};
+  std::atomic<bool> fuseBlown{false};
+  std::atomic<bool> is110V{false};
+  std::atomic<bool> fuseJustBlown{false};  // set here, taken (cleared) by the editor
+  std::atomic<int> warmUpState{0};
+  std::atomic<bool> overload{false};
+  std::atomic<double> pitchBend{0};
+  std::atomic<double> modWheel{0};
   // Broken controls, one byte each as saved in the state: non-zero is broken.
-  uint8_t brokenKnobs[Properties::kNumKnobs] = {};
-  uint8_t brokenKeys[Properties::kNumKeys] = {};
+  std::atomic<uint8_t> brokenKnobs[Properties::kNumKnobs] = {};
+  std::atomic<uint8_t> brokenKeys[Properties::kNumKeys] = {};
 
   // --- Engine state (public for the tests that measure it) ----------------
   VCO humOsc1, humOsc2, osc1, osc2, osc3;
@@ -177,6 +184,7 @@ class Wobblytone : public Synth {
   bool renderAlwaysGuarded = false;
 
  private:
+  void applyEditorChange(const EditorChange& change) override;
   void update();
   void handleMidiEvents();
   void clearVoice();

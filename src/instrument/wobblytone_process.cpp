@@ -87,7 +87,7 @@ void Wobblytone::handleMidiEvents() {
         if (cc == 64) {
           noteEvents.Add(msg);
         } else if (cc == 1) {
-          modWheel = msg.mData2 / 127.0;
+          modWheel.store(msg.mData2 / 127.0, std::memory_order_relaxed);
         } else {
           const double v = msg.mData2 / 127.0;
           const int target = ccMap[cc];
@@ -97,7 +97,7 @@ void Wobblytone::handleMidiEvents() {
         break;
       }
       case IMidiMsg::kPitchWheel:
-        pitchBend = (msg.mData2 * 128 + msg.mData1 - 8192) / 8192.0;
+        pitchBend.store((msg.mData2 * 128 + msg.mData1 - 8192) / 8192.0, std::memory_order_relaxed);
         break;
       default:
         break;
@@ -108,10 +108,11 @@ void Wobblytone::handleMidiEvents() {
 
 void Wobblytone::ProcessBlock(double** /*inputs*/, double** outputs, int nFrames) {
   if (!outputs || !outputs[0] || !outputs[1] || nFrames <= 0) return;
+  takeEditorChanges();
   std::fill(outputs[0], outputs[0] + nFrames, 0.0);
   std::fill(outputs[1], outputs[1] + nFrames, 0.0);
   const bool running = !fuseBlown && powerOn;
-  overload = false;
+  overload.store(false, std::memory_order_relaxed);
   // A slice of at least one sample, also before the first reset and below 1 kHz.
   const int L = std::max(1, sliceLength);
 
@@ -354,7 +355,7 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
           lastOsc3 = u;
           if (osc3On) m += u * osc3Volume;
         }
-        if (m > 1.5) overload = true;
+        if (m > 1.5) overload.store(true, std::memory_order_relaxed);
         const double bass = kGuarded ? bassLowPass.process(m) : bassRun.process(m);
         const double y = kGuarded ? vcf.process(m + bass, cutoffModulation(c))
                                   : vcf.processUnguarded(m + bass, cutoffModulation(c));

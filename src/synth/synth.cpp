@@ -8,18 +8,72 @@
 #include <cstring>
 
 Synth::Synth(const InstanceInfo& info, const Config& config) : IPluginBase(info, config) {
-  std::fill(std::begin(ccMap), std::end(ccMap), -1);
+  for (auto& target : ccMap) target.store(-1, std::memory_order_relaxed);
   if (!IsMetadataOnly()) prepareConfig();
 }
 
 void Synth::initProgram() {
+  resetParametersToDefaults();
+  ModifyCurrentPreset("Init");
+}
+
+void Synth::resetParametersToDefaults() {
   for (int i = 0; i < NParams(); ++i) {
     const IParam* p = GetParam(i);
     const double n = p->ToNormalized(p->Constrain(p->GetDefault()));
     SetParameterValue(i, n < 0 ? 0 : n > 1 ? 1 : n);
   }
-  ModifyCurrentPreset("Init");
   for (int i = 0; i < NParams(); ++i) SendParameterValueFromDelegate(i, GetParam(i)->GetNormalized(), true);
+}
+
+bool Synth::postEditorChange(const EditorChange& change) { return editorChanges.push(change); }
+
+bool Synth::requestMidiLearn(bool on) {
+  EditorChange change;
+  change.kind = EditorChange::Kind::midiLearn;
+  change.on = on;
+  return postEditorChange(change);
+}
+
+bool Synth::requestMidiUnlearn(bool on) {
+  EditorChange change;
+  change.kind = EditorChange::Kind::midiUnlearn;
+  change.on = on;
+  return postEditorChange(change);
+}
+
+bool Synth::requestInitialize() {
+  EditorChange change;
+  change.kind = EditorChange::Kind::initialize;
+  if (!postEditorChange(change)) return false;
+  SetCurrentPresetName("Init");
+  return true;
+}
+
+bool Synth::requestProgram(const ProgramImage& program) {
+  EditorChange change;
+  change.kind = EditorChange::Kind::program;
+  change.program = program;
+  if (!postEditorChange(change)) return false;
+  SetCurrentPresetName(program.name);
+  return true;
+}
+
+void Synth::takeEditorChanges() {
+  while (editorChanges.pop(takenChange)) applyEditorChange(takenChange);
+}
+
+void Synth::applyEditorChange(const EditorChange& change) {
+  switch (change.kind) {
+    case EditorChange::Kind::midiLearn: doMidiLearn(change.on); break;
+    case EditorChange::Kind::midiUnlearn: doMidiUnlearn(change.on); break;
+    case EditorChange::Kind::initialize: resetParametersToDefaults(); break;
+    case EditorChange::Kind::program: ApplyProgram(change.program); break;
+    case EditorChange::Kind::controllerMap:
+      for (int cc = 0; cc < kNumControllers; ++cc) ccMap[cc].store(change.controllers[cc], std::memory_order_relaxed);
+      break;
+    default: break;
+  }
 }
 
 void Synth::checkVersionAgainstWeb() {

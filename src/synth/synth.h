@@ -7,15 +7,17 @@
 #include <atomic>
 #include <mutex>
 
+#include "editor_change.h"
 #include "gui_size.h"
 #include "host/plugin_base.h"
 #include "key_buffer.h"
 #include "pitch.h"
+#include "spsc_queue.h"
 #include "user_dialogs.h"
 
 class Synth : public IPluginBase, public PitchSteps {
  public:
-  static constexpr int kNumControllers = 120;
+  static constexpr int kNumControllers = ::kNumControllers;
 
   Synth(const InstanceInfo& info, const Config& config);
 
@@ -70,8 +72,23 @@ class Synth : public IPluginBase, public PitchSteps {
   void checkVersionAgainstWeb();
   void setUserDialogs(UserDialogs* dialogs) { userDialogs = dialogs; }
 
+  // --- Changes from the editor (user-interface thread) -------------------------
+  // The editor never writes the engine's state: these queue the change, and
+  // the audio thread applies it before its next block, telling the host of
+  // parameters it sets. False when the queue is full and the change dropped.
+  bool requestMidiLearn(bool on);
+  bool requestMidiUnlearn(bool on);
+  // "Initialize Settings"; the preset is renamed "Init" at once.
+  bool requestInitialize();
+  // A program file read and checked here; the preset takes its name at once.
+  bool requestProgram(const ProgramImage& program);
+
   // --- Configuration file (UI thread) ----------------------------------------
+  // Reads the file into the engine (at construction, on one thread).
   bool loadConfig();
+  // "Reload Configuration" while the engine plays: the options and the scale
+  // are taken here, the learned controllers queued for the audio thread.
+  bool reloadConfig();
   // what: -1 everything, 1 the scale, 14 "MIDI Thru", 15 "Ignore Program Change".
   bool saveConfig(int what);
   // Stores the program folder in the configuration file; false when it could
@@ -89,18 +106,27 @@ class Synth : public IPluginBase, public PitchSteps {
   std::atomic<bool> editorNeedsFullRedraw{false};
   std::atomic<bool> editorNeedsResize{false};
 
+  // Read and written on the user-interface thread only (and at construction).
   WDL_String homePath, iniPath, programPath;
   float windowScale = 0.5f;
-  bool midiThru = false;
-  bool ignoreProgramChange = false;
+  // Set by the user-interface thread, read by the audio thread.
+  std::atomic<bool> midiThru{false};
+  std::atomic<bool> ignoreProgramChange{false};
 
-  int ccMap[kNumControllers];
-  bool midiLearnActive = false;
+  // Written by the audio thread (learning, a reloaded file), read by both.
+  std::atomic<int> ccMap[kNumControllers];
+  std::atomic<bool> midiLearnActive{false};
+  // The audio thread's own.
   bool midiUnlearn = false;
   int learnCC = -1;
   int learnParam = -1;
 
  protected:
+  // Audio thread, before a block: applies what the editor queued.
+  void takeEditorChanges();
+  virtual void applyEditorChange(const EditorChange& change);
+  bool postEditorChange(const EditorChange& change);
+
   KeyBuffer keyBuffer;
   IMidiQueueBase<IMidiMsg> midiQueue;
   int sliceLength = 0;
@@ -109,6 +135,11 @@ class Synth : public IPluginBase, public PitchSteps {
 
  private:
   void prepareConfig();
+  bool readConfig(int (&controllers)[kNumControllers]);
+  void resetParametersToDefaults();
+
+  SpscQueue<EditorChange, 32> editorChanges;
+  EditorChange takenChange;  // room the audio thread copies a change into
 
   std::atomic<bool> editorOpen{false};
   UserDialogs* userDialogs = nullptr;

@@ -64,6 +64,21 @@ void Synth::prepareConfig() {
 }
 
 bool Synth::loadConfig() {
+  int controllers[kNumControllers];
+  if (!readConfig(controllers)) return false;
+  for (int cc = 0; cc < kNumControllers; ++cc) ccMap[cc].store(controllers[cc], std::memory_order_relaxed);
+  return true;
+}
+
+bool Synth::reloadConfig() {
+  EditorChange change;
+  change.kind = EditorChange::Kind::controllerMap;
+  if (!readConfig(change.controllers)) return false;
+  return postEditorChange(change);
+}
+
+bool Synth::readConfig(int (&controllers)[kNumControllers]) {
+  for (int cc = 0; cc < kNumControllers; ++cc) controllers[cc] = ccMap[cc].load(std::memory_order_relaxed);
   if (!*iniPath.Get()) return false;  // no home folder: the defaults stay
   std::vector<char> text(1024);
   GetPrivateProfileString("Editor", "Scale", "", text.data(), static_cast<int>(text.size()), iniPath.Get());
@@ -82,10 +97,10 @@ bool Synth::loadConfig() {
                           iniPath.Get());
   if (path[0]) programPath.Set(path.data());
 
-  auto readOption = [&](const char* key, bool& option) {
-    GetPrivateProfileString("MIDI Global", key, option ? "true" : "false", text.data(),
+  auto readOption = [&](const char* key, std::atomic<bool>& option) {
+    GetPrivateProfileString("MIDI Global", key, option.load() ? "true" : "false", text.data(),
                             static_cast<int>(text.size()), iniPath.Get());
-    if (text[0]) option = std::strcmp(text.data(), "true") == 0;
+    if (text[0]) option.store(std::strcmp(text.data(), "true") == 0);
   };
   readOption("MIDI Thru", midiThru);
   readOption("Ignore Program Change", ignoreProgramChange);
@@ -99,7 +114,7 @@ bool Synth::loadConfig() {
     // with '0' is no number and leaves the controller unbound.
     const long v = std::strtol(value, nullptr, 10);
     const bool number = v != 0 || value[0] == '0';
-    ccMap[cc] = number && v >= -2147483647L && v <= 2147483647L ? static_cast<int>(v) : -1;
+    controllers[cc] = number && v >= -2147483647L && v <= 2147483647L ? static_cast<int>(v) : -1;
   }
   return true;
 }
@@ -119,9 +134,10 @@ bool Synth::saveConfig(int what) {
     WritePrivateProfileSection("MIDI Control", "\0", iniPath.Get());
     char key[16];
     for (int cc = 0; cc < kNumControllers; ++cc) {
-      if (ccMap[cc] < 0) continue;
+      const int param = ccMap[cc].load(std::memory_order_relaxed);
+      if (param < 0) continue;
       std::snprintf(key, sizeof key, "CC%i", cc);
-      std::snprintf(text, sizeof text, "%i", ccMap[cc]);
+      std::snprintf(text, sizeof text, "%i", param);
       WritePrivateProfileString("MIDI Control", key, text, iniPath.Get());
     }
   }
