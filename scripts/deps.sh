@@ -10,7 +10,7 @@ packages=(
   libsndfile1-dev libcurl4-openssl-dev
   patch dpf-source lv2-dev liblilv-dev lilv-utils sordi
   libasound2-dev jackd2 libjack-jackd2-dev
-  valgrind
+  valgrind libtsan2
   libcairo2-dev libjpeg62-turbo-dev libfreetype-dev fonts-league-spartan
   libx11-dev libxcursor-dev libxext-dev libxrandr-dev xvfb xdotool x11-apps
   ardour jalv

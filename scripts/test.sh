@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build needs, builds everything and runs every test: once
-# in an optimised build and once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# in an optimised build and once under AddressSanitizer and UndefinedBehaviorSanitizer;
+# then the two-thread test under ThreadSanitizer.
 # The parsers of outside data are then fuzzed briefly (WOBBLYTONE_FUZZ_SECONDS
 # each, default 30; 0 skips). Set WOBBLYTONE_SKIP_SANITIZERS=1 to run the
 # optimised build only.
@@ -21,6 +22,15 @@ if [ "${WOBBLYTONE_SKIP_SANITIZERS:-0}" != "1" ]; then
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
     ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
+fi
+
+if [ "${WOBBLYTONE_SKIP_SANITIZERS:-0}" != "1" ]; then
+  # The editor and the audio thread on one instance. No suppressions: any
+  # report is a race of ours, and fails the run.
+  cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DWOBBLYTONE_TSAN=ON -DWOBBLYTONE_PLUGINS=OFF -DWOBBLYTONE_BENCH=OFF
+  cmake --build build-tsan --target wobblytone_thread_test -j "$jobs"
+  TSAN_OPTIONS=halt_on_error=1:exitcode=66 ./build-tsan/tests/wobblytone_thread_test
 fi
 
 fuzz_seconds=${WOBBLYTONE_FUZZ_SECONDS:-30}

@@ -3,6 +3,7 @@
 // instances, refusals of foreign or damaged files, and the file-name rules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -73,6 +74,32 @@ TEST_F(ProgramFiles, ALoadedProgramGivesAnotherInstanceTheSameState) {
   EXPECT_TRUE(sa == sb);
   EXPECT_EQ(b.value(kCutoff), 0.31);
   EXPECT_STREQ(b.w().GetPresetName(0), "A long name that is cut at t");
+}
+
+// The editor's road: the file is read on its thread, changing nothing, and
+// the program is applied before the next block, the host told every value.
+TEST_F(ProgramFiles, AProgramReadForTheAudioThreadWaitsForTheNextBlock) {
+  Engine a(44100, 64, 1), b(44100, 64, 2);
+  a.set(kCutoff, 0.31);
+  a.w().ModifyCurrentPreset("Queued");
+  const std::string path = dir + "/queued.fxp";
+  ASSERT_TRUE(a.w().SavePresetAsFXP(path.c_str()));
+  ProgramImage program;
+  ASSERT_TRUE(b.w().ReadProgramFromFXP(path.c_str(), program));
+  EXPECT_FALSE(b.w().ReadProgramFromFXP((dir + "/none.fxp").c_str(), program));
+  ASSERT_TRUE(b.w().ReadProgramFromFXP(path.c_str(), program));
+  ASSERT_TRUE(b.w().requestProgram(program));
+  EXPECT_STREQ(b.w().GetPresetName(0), "Queued");
+  EXPECT_NE(b.value(kCutoff), 0.31);
+  b.callbacks.changes.clear();
+  b.render(64);
+  EXPECT_EQ(b.value(kCutoff), 0.31);
+  std::vector<bool> told(kNumParams, false);
+  for (auto [idx, normalized] : b.callbacks.changes) {
+    told[static_cast<size_t>(idx)] = true;
+    EXPECT_EQ(normalized, b.w().GetParam(idx)->GetNormalized()) << idx;
+  }
+  EXPECT_EQ(std::count(told.begin(), told.end(), true), kNumParams);
 }
 
 TEST_F(ProgramFiles, ForeignOrDamagedFilesAreRefusedAndChangeNothing) {
