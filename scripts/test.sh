@@ -36,9 +36,11 @@ fi
 fuzz_seconds=${WOBBLYTONE_FUZZ_SECONDS:-30}
 if [ "$fuzz_seconds" != "0" ]; then
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DWOBBLYTONE_FUZZ=ON -DWOBBLYTONE_TESTS=OFF -DWOBBLYTONE_BENCH=OFF -DWOBBLYTONE_PLUGINS=OFF
+    -DWOBBLYTONE_FUZZ=ON -DWOBBLYTONE_TESTS=OFF -DWOBBLYTONE_BENCH=OFF -DWOBBLYTONE_PLUGINS=ON
   # target:seed folder; new finds go to a scratch folder, the seeds stay as they are.
-  targets="midi_file_fuzz:midi version_reply_fuzz:version state_fuzz:state ini_fuzz:ini"
+  # The plug-in state targets load the CLAP and VST3 files built here, with coverage.
+  targets="midi_file_fuzz:midi version_reply_fuzz:version state_fuzz:state ini_fuzz:ini
+    render_command_line_fuzz:render clap_state_fuzz:plugin_state vst3_state_fuzz:plugin_state"
   for entry in $targets; do
     cmake --build build-fuzz --target "${entry%%:*}" -j "$jobs"
   done

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -53,14 +54,25 @@ struct Context {
   off_t size = 0;
   ino_t inode = 0;
   dev_t device = 0;
+  uint64_t generation = 0;  // of a file kept in memory; 0: none
   std::string path;
   std::vector<Section> sections;  // sorted by name, case-insensitively
+};
+
+// Files kept in memory instead of on disk, for the fuzz target: the same
+// parsing, cache and write-back without a system call. Each version of a
+// file has a generation of its own, as a file on disk has its time and size.
+struct MemoryFiles {
+  bool on = false;
+  uint64_t generation = 0;
+  std::map<std::string, std::pair<std::string, uint64_t>> files;
 };
 
 struct Store {
   std::recursive_mutex mutex;
   uint64_t counter = 0;
   std::array<Context, kCacheEntries> entries;
+  MemoryFiles memory;
 };
 
 // Destroyed when the library is unloaded: a plug-in that a host loads and
@@ -237,7 +249,20 @@ void load(Context& ctx, const std::string& path) {
   ctx.size = 0;
   ctx.inode = 0;
   ctx.device = 0;
+  ctx.generation = 0;
   if (path.empty()) return;
+  if (MemoryFiles& memory = store().memory; memory.on) {
+    const auto it = memory.files.find(path);
+    if (it == memory.files.end()) return;
+    std::string& text = it->second.first;
+    ctx.generation = it->second.second;
+    if (text.empty()) return;
+    if (FILE* in = fmemopen(text.data(), text.size(), "r")) {
+      parse(in, ctx.sections);
+      fclose(in);
+    }
+    return;
+  }
   // Only a regular file is read: a FIFO or a device at that path would block
   // the opening or the reading (and a host with it). O_NONBLOCK keeps the
   // opening from waiting; anything but a regular file reads as missing.
@@ -265,6 +290,10 @@ void load(Context& ctx, const std::string& path) {
 
 // True when the path still names the regular file that `ctx` holds, as it was read.
 bool isCurrent(const Context& ctx) {
+  if (const MemoryFiles& memory = store().memory; memory.on) {
+    const auto it = memory.files.find(ctx.path);
+    return ctx.generation == (it == memory.files.end() ? 0 : it->second.second);
+  }
   struct stat st;
   const bool regular = !ctx.path.empty() && stat(ctx.path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
   if (!regular) return ctx.inode == 0 && ctx.device == 0;
@@ -377,6 +406,16 @@ bool writeTemporary(const std::string& temp, const std::string& text, struct sta
 template <class Change>
 void writeBack(Context& ctx, const Change& change) {
   if (ctx.path.empty()) return;
+  if (MemoryFiles& memory = store().memory; memory.on) {
+    if (!isCurrent(ctx)) {
+      const std::string path = ctx.path;
+      load(ctx, path);
+      if (!change(ctx)) return;
+    }
+    ctx.generation = ++memory.generation;
+    memory.files[ctx.path] = {serialize(ctx), ctx.generation};
+    return;
+  }
   // Something other than a regular file at the path (a FIFO, a folder) is
   // never replaced or written through.
   struct stat there;
@@ -626,6 +665,27 @@ bool GetPrivateProfileStruct(const char* section, const char* key, void* data, i
     sum += b;
   }
   return false;  // not reached: the loop ends on the checksum
+}
+
+void swellIniKeepFilesInMemoryForTests(bool on) {
+  Store& s = store();
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
+  s.memory = MemoryFiles();
+  s.memory.on = on;
+  for (Context& c : s.entries) c = Context{};
+}
+
+void swellIniSetMemoryFileForTests(const char* path, const char* text, size_t size) {
+  Store& s = store();
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
+  s.memory.files[path] = {std::string(text, size), ++s.memory.generation};
+}
+
+std::string swellIniMemoryFileForTests(const char* path) {
+  Store& s = store();
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
+  const auto it = s.memory.files.find(path);
+  return it == s.memory.files.end() ? std::string() : it->second.first;
 }
 
 void swellIniResetCacheForTests() {

@@ -20,6 +20,9 @@
 // profile with its extension replaced by "_foo.ini".
 #pragma once
 
+#include <cstddef>
+#include <string>
+
 // Default profile path; nullptr or "" leaves the default to HOME. At most
 // 511 characters of it are used.
 extern const char* g_swell_defini;
@@ -78,3 +81,8 @@ bool GetPrivateProfileStruct(const char* section, const char* key, void* data, i
 // For tests only: forgets every cached file (unsaved changes included), so
 // that the next call parses the file again.
 void swellIniResetCacheForTests();
+// For the fuzz target: files kept in memory instead of on disk (switching
+// empties the cache and the memory), and the text of one.
+void swellIniKeepFilesInMemoryForTests(bool on);
+void swellIniSetMemoryFileForTests(const char* path, const char* text, size_t size);
+std::string swellIniMemoryFileForTests(const char* path);

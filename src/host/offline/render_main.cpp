@@ -16,6 +16,7 @@
 #include "host/resource_folder.h"
 #include "demo_song.h"
 #include "midi_file.h"
+#include "render_command_line.h"
 #include "render_job.h"
 #include "wav_output.h"
 #include "wobblytone.h"
@@ -26,30 +27,9 @@
 
 namespace {
 
-const char* kUsage =
-    "usage: wobblytone-render [options] [MIDI-FILE]\n"
-    "  -o, --output FILE.wav     WAV to write (default wobblytone.wav)\n"
-    "  -r, --rate HZ             sample rate (default 48000)\n"
-    "  -b, --block N             host block size (default 512)\n"
-    "  -p, --program FILE.fxp    load a program file before rendering\n"
-    "  -s, --set NAME=VALUE      set a parameter by display name or index + 1, to a plain value\n"
-    "                            or a list text (\"Osc-1 Waveform=Square\", \"Cutoff=0.4\"); repeatable\n"
-    "      --tail SECONDS        render this long after the last MIDI event (default 2)\n"
-    "      --seed N              seed the instance's random generator for a reproducible render\n"
-    "      --save-program F.fxp  write the final state as a program file\n"
-    "      --list-params         print the parameter table and exit\n"
-    "  -h, --help                show this help\n"
-    "With no MIDI file it renders the built-in demo song with its own program.\n";
-
 int fail(const std::string& message) {
   std::fprintf(stderr, "wobblytone-render: %s\n", message.c_str());
   return 2;
-}
-
-bool parseNumber(const char* text, double low, double high, double& out) {
-  char* end = nullptr;
-  out = std::strtod(text, &end);
-  return end != text && *end == '\0' && std::isfinite(out) && out >= low && out <= high;
 }
 
 // Where the clips are: $WOBBLYTONE_RESOURCES, next to this program, or the
@@ -104,76 +84,25 @@ void showProgress(double fraction) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string output = "wobblytone.wav";
-  std::string midiPath;
-  RenderSettings settings;
-  std::vector<std::string> sets;
-  std::string programIn, programOut;
-  bool list = false;
-
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    auto value = [&](const char* what) -> const char* {
-      if (i + 1 >= argc) return nullptr;
-      (void)what;
-      return argv[++i];
-    };
-    double number = 0;
-    if (arg == "-h" || arg == "--help") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    } else if (arg == "-o" || arg == "--output") {
-      const char* v = value("file");
-      if (!v || !*v) return fail("-o needs a file name");
-      output = v;
-    } else if (arg == "-r" || arg == "--rate") {
-      const char* v = value("rate");
-      if (!v || !parseNumber(v, 1000, 384000, number) || number != std::floor(number))
-        return fail("--rate needs a whole number of Hz from 1000 to 384000");
-      settings.sampleRate = number;
-    } else if (arg == "-b" || arg == "--block") {
-      const char* v = value("block");
-      if (!v || !parseNumber(v, 1, 65536, number) || number != std::floor(number))
-        return fail("--block needs a whole number of frames from 1 to 65536");
-      settings.blockSize = static_cast<int>(number);
-    } else if (arg == "-p" || arg == "--program") {
-      const char* v = value("program");
-      if (!v || !*v) return fail("--program needs a program file");
-      programIn = v;
-    } else if (arg == "--save-program") {
-      const char* v = value("program");
-      if (!v || !*v) return fail("--save-program needs a file name");
-      programOut = v;
-    } else if (arg == "-s" || arg == "--set") {
-      const char* v = value("setting");
-      if (!v) return fail("--set needs NAME=VALUE");
-      sets.push_back(v);
-    } else if (arg == "--tail") {
-      const char* v = value("tail");
-      if (!v || !parseNumber(v, 0, 3600, number)) return fail("--tail needs a number of seconds from 0 to 3600");
-      settings.tailSeconds = number;
-    } else if (arg == "--seed") {
-      const char* v = value("seed");
-      if (!v || !parseNumber(v, 0, 4294967295.0, number) || number != std::floor(number))
-        return fail("--seed needs a whole number from 0 to 4294967295");
-      settings.seed = static_cast<uint32_t>(number);
-    } else if (arg == "--list-params") {
-      list = true;
-    } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
-      return fail("unknown option " + arg + "\n" + kUsage);
-    } else if (midiPath.empty()) {
-      midiPath = arg;
-    } else {
-      return fail("only one MIDI file, please (got " + midiPath + " and " + arg + ")");
-    }
+  RenderCommand command;
+  std::string parseError;
+  if (!parseRenderCommandLine(argc, argv, command, parseError)) return fail(parseError);
+  if (command.help) {
+    std::fputs(kRenderUsage, stdout);
+    return 0;
   }
+  const std::string& output = command.output;
+  const std::string& midiPath = command.midiPath;
+  const std::string& programIn = command.programIn;
+  const std::string& programOut = command.programOut;
+  RenderSettings& settings = command.settings;
 
   settings.resourcePath = findResources(argv[0]);
   InstanceInfo info;
   info.resourcePath = settings.resourcePath;
   info.randomSeed = settings.seed;
   Wobblytone synth(info);
-  if (list) {
+  if (command.listParameters) {
     listParameters(synth);
     return 0;
   }
@@ -203,7 +132,7 @@ int main(int argc, char** argv) {
       return fail("cannot load " + programIn + ": not a readable Wobblytone program file");
     if (midiPath.empty()) program.clear();  // the file's program replaces the demo's
   }
-  for (const std::string& s : sets) {
+  for (const std::string& s : command.sets) {
     int index = 0;
     double plain = 0;
     std::string error;
