@@ -83,10 +83,14 @@ Store& store() {
 }
 
 // ASCII only, so that the host's locale cannot change which names match.
-int lower(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return u >= 'A' && u <= 'Z' ? u + ('a' - 'A') : u;
-}
+// A table, since every lookup compares names character by character.
+constexpr std::array<unsigned char, 256> kLower = [] {
+  std::array<unsigned char, 256> table{};
+  for (int c = 0; c < 256; ++c) table[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+  return table;
+}();
+
+int lower(char c) { return kLower[static_cast<unsigned char>(c)]; }
 
 int compareNoCase(std::string_view a, std::string_view b) {
   const size_t n = std::min(a.size(), b.size());
@@ -301,12 +305,22 @@ bool isCurrent(const Context& ctx) {
          ctx.mtime.tv_sec == st.st_mtim.tv_sec && ctx.mtime.tv_nsec == st.st_mtim.tv_nsec;
 }
 
-// The cache entry for `path`, parsed again when the file has changed.
-Context& acquire(const std::string& path) {
+// The cache entry for `file` (resolved as resolvePath does), parsed again
+// when the file has changed. A path is looked up as it is given, without a
+// copy: most calls find the file unchanged.
+Context& acquire(const char* file) {
+  std::string resolved;
+  std::string_view path;
+  if (file && std::strchr(file, '/')) {
+    path = file;
+  } else {
+    resolved = resolvePath(file);
+    path = resolved;
+  }
   Store& s = store();
   Context* pick = nullptr;
   for (Context& c : s.entries) {
-    if (!c.used || equalNoCase(c.path, path)) {
+    if (!c.used || c.path == path || equalNoCase(c.path, path)) {
       pick = &c;
       break;
     }
@@ -320,7 +334,7 @@ Context& acquire(const std::string& path) {
   // The slot is chosen ignoring case, but its content is reused only for the
   // very same path: on this file system "A.ini" and "a.ini" are two files.
   if (pick->used && pick->path == path && isCurrent(*pick)) return *pick;
-  load(*pick, path);
+  load(*pick, std::string(path));
   return *pick;
 }
 
@@ -441,7 +455,7 @@ void writeBack(Context& ctx, const Change& change) {
 // cached content and writes the file back when it did.
 template <class Change>
 void modify(const char* file, const Change& change) {
-  Context& ctx = acquire(resolvePath(file));
+  Context& ctx = acquire(file);
   if (change(ctx)) writeBack(ctx, change);
 }
 
@@ -515,7 +529,7 @@ int GetPrivateProfileString(const char* section, const char* key, const char* de
                             const char* file) {
   if (!out || size <= 0) return 0;
   std::lock_guard<std::recursive_mutex> lock(store().mutex);
-  Context& ctx = acquire(resolvePath(file));
+  Context& ctx = acquire(file);
   if (!section) {
     ListWriter list(out, size);
     for (const Section& s : ctx.sections) list.add(s.name);
@@ -609,7 +623,7 @@ bool WritePrivateProfileSection(const char* section, const char* entries, const 
 int GetPrivateProfileSection(const char* section, char* out, int size, const char* file) {
   if (!out || size <= 0) return 0;
   std::lock_guard<std::recursive_mutex> lock(store().mutex);
-  Context& ctx = acquire(resolvePath(file));
+  Context& ctx = acquire(file);
   ListWriter list(out, size);
   if (const Section* s = section ? findNamed(ctx.sections, section) : nullptr)
     for (const Key& k : s->keys) list.add(k.name, "=", k.value);
@@ -650,7 +664,7 @@ bool WritePrivateProfileStruct(const char* section, const char* key, const void*
 bool GetPrivateProfileStruct(const char* section, const char* key, void* data, int length, const char* file) {
   if (!section || !key || !data || length < 0) return false;
   std::lock_guard<std::recursive_mutex> lock(store().mutex);
-  const Key* k = findKey(acquire(resolvePath(file)), section, key);
+  const Key* k = findKey(acquire(file), section, key);
   if (!k) return false;
   const std::string_view text = readableValue(k->value);
   if (text.size() != 2 * (static_cast<size_t>(length) + 1)) return false;
