@@ -15,6 +15,8 @@
 #include <cstring>
 #include <vector>
 
+#include "state_oracle.h"
+
 namespace {
 
 void check(bool ok) {
@@ -114,17 +116,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   return 0;
 }
 
-// The instance's saved state as the last accepted input left it.
-std::vector<uint8_t> current;
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (current.empty()) current = saved();
-  if (!load(data, size)) {
-    check(saved() == current);
-    return 0;
-  }
-  current = saved();
-  check(load(current.data(), current.size()));
-  check(saved() == current);
+  checkStateLoad(data, size, load, saved);
   return 0;
 }

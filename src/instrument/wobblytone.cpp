@@ -302,17 +302,11 @@ float Wobblytone::scaleOfSize(int size) {
 void Wobblytone::resizeUI(GUI::GUISize size) { Synth::resizeUI(scaleOfSize(size)); }
 
 bool Wobblytone::requestPitchBend(double bend) {
-  EditorChange change;
-  change.kind = EditorChange::Kind::pitchBend;
-  change.value = bend;
-  return postEditorChange(change);
+  return postEditorChange(EditorChange::Kind::pitchBend, false, bend);
 }
 
 bool Wobblytone::requestModWheel(double amount) {
-  EditorChange change;
-  change.kind = EditorChange::Kind::modWheel;
-  change.value = amount;
-  return postEditorChange(change);
+  return postEditorChange(EditorChange::Kind::modWheel, false, amount);
 }
 
 void Wobblytone::applyEditorChange(const EditorChange& change) {

@@ -28,24 +28,20 @@ void Synth::resetParametersToDefaults() {
 
 bool Synth::postEditorChange(const EditorChange& change) { return editorChanges.push(change); }
 
-bool Synth::requestMidiLearn(bool on) {
+bool Synth::postEditorChange(EditorChange::Kind kind, bool on, double value) {
   EditorChange change;
-  change.kind = EditorChange::Kind::midiLearn;
+  change.kind = kind;
   change.on = on;
+  change.value = value;
   return postEditorChange(change);
 }
 
-bool Synth::requestMidiUnlearn(bool on) {
-  EditorChange change;
-  change.kind = EditorChange::Kind::midiUnlearn;
-  change.on = on;
-  return postEditorChange(change);
-}
+bool Synth::requestMidiLearn(bool on) { return postEditorChange(EditorChange::Kind::midiLearn, on); }
+
+bool Synth::requestMidiUnlearn(bool on) { return postEditorChange(EditorChange::Kind::midiUnlearn, on); }
 
 bool Synth::requestInitialize() {
-  EditorChange change;
-  change.kind = EditorChange::Kind::initialize;
-  if (!postEditorChange(change)) return false;
+  if (!postEditorChange(EditorChange::Kind::initialize)) return false;
   SetCurrentPresetName("Init");
   return true;
 }

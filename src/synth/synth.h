@@ -126,6 +126,7 @@ class Synth : public IPluginBase, public PitchSteps {
   void takeEditorChanges();
   virtual void applyEditorChange(const EditorChange& change);
   bool postEditorChange(const EditorChange& change);
+  bool postEditorChange(EditorChange::Kind kind, bool on = false, double value = 0);
 
   KeyBuffer keyBuffer;
   IMidiQueueBase<IMidiMsg> midiQueue;
