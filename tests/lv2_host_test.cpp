@@ -263,6 +263,23 @@ TEST(Lv2Build, SaysNothingInNormalUse) {
   EXPECT_EQ(capture.text(), "");
 }
 
+// A chunk that is no strict base64 is refused: the restore reports failure
+// and the instance keeps its state.
+TEST(Lv2Build, ARestoreWithADamagedChunkFailsAndChangesNothing) {
+  Lv2Instance lv2(kRate, kBlock);
+  ASSERT_NE(lv2.instance, nullptr);
+  powerUpWarm(lv2);
+  const auto before = lv2.saveState();
+  ASSERT_FALSE(before.empty());
+  for (const auto& [key, value] : before) {
+    for (const std::string& damaged : {value + "!", value.substr(0, value.size() - 1), " " + value}) {
+      EXPECT_FALSE(lv2.restoreState({{key, damaged}}));
+      EXPECT_EQ(lv2.saveState(), before);
+    }
+  }
+  EXPECT_TRUE(lv2.restoreState(before));
+}
+
 // The editor embedded in a host's window, as jalv or Carla embeds it: when
 // the host resizes the editor's window, the panel fills it at the new scale;
 // when the user drags the corner, the editor asks the host through
