@@ -32,12 +32,13 @@ bool lessNoCase(std::string_view a, std::string_view b) {
   return a.size() < b.size();
 }
 
-// Splits a list of zero-terminated texts, checking that it ends inside the
-// `used` + 1 bytes the call said it wrote.
-std::vector<std::string> splitList(const std::vector<char>& buffer, int used) {
+// The texts of a list the store wrote into `buffer`, as views into it,
+// checked to end inside the `used` + 1 bytes the call said it wrote.
+const std::vector<std::string_view>& listIn(const std::vector<char>& buffer, int used,
+                                            std::vector<std::string_view>& items) {
   check(used >= 0 && static_cast<size_t>(used) < buffer.size() && buffer[used] == '\0');
   check(used == 0 || buffer[used - 1] == '\0');
-  std::vector<std::string> items;
+  items.clear();
   for (int i = 0; i < used;) {
     items.emplace_back(buffer.data() + i);
     check(!items.back().empty());
@@ -46,19 +47,16 @@ std::vector<std::string> splitList(const std::vector<char>& buffer, int used) {
   return items;
 }
 
-void checkSortedNames(const std::vector<std::string>& names) {
-  for (size_t i = 0; i < names.size(); ++i) {
-    check(!names[i].empty());
-    if (i > 0) check(lessNoCase(names[i - 1], names[i]));
-  }
+void checkSortedNames(const std::vector<std::string_view>& names) {
+  for (size_t i = 1; i < names.size(); ++i) check(lessNoCase(names[i - 1], names[i]));
 }
 
 // What a reader is given for a stored value.
-std::string readable(std::string_view v) {
+std::string_view readable(std::string_view v) {
   while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
   while (!v.empty() && (v.back() == ' ' || v.back() == '\t')) v.remove_suffix(1);
   if (v.size() >= 2 && v.front() == v.back() && (v.front() == '"' || v.front() == '\'')) v = v.substr(1, v.size() - 2);
-  return std::string(v);
+  return v;
 }
 
 struct Section {
@@ -67,44 +65,55 @@ struct Section {
   bool operator==(const Section&) const = default;
 };
 
-// Everything the store reads from `path`, checked on the way.
-std::vector<Section> readAll(const std::string& path, size_t capacity) {
-  const char* file = path.c_str();
-  std::vector<char> buffer(capacity);
+// Buffers kept from run to run: the checks themselves should cost little
+// beside the store.
+struct Buffers {
+  std::vector<char> names, keys, entries, value;
+  std::vector<std::string_view> nameList, keyList, entryList;
+  std::vector<unsigned char> bytes;
+};
+
+// Everything the store reads from `file`, checked on the way. With
+// `everyKey`, each key is also read alone, as a number and as a struct; a
+// file the store wrote itself needs only its lists compared with the input's.
+std::vector<Section> readAll(const char* file, size_t capacity, bool everyKey) {
+  static Buffers b;
+  for (std::vector<char>* buffer : {&b.names, &b.keys, &b.entries, &b.value}) buffer->resize(capacity);
   const int size = static_cast<int>(capacity);
-  const int used = GetPrivateProfileString(nullptr, nullptr, nullptr, buffer.data(), size, file);
+  const int used = GetPrivateProfileString(nullptr, nullptr, nullptr, b.names.data(), size, file);
   check(used < size - 2);  // the buffer is large enough for the whole list
-  std::vector<Section> sections;
-  for (const std::string& name : splitList(buffer, used)) sections.push_back({name, {}});
-  std::vector<std::string> names;
-  for (const Section& s : sections) names.push_back(s.name);
-  checkSortedNames(names);
-
-  for (Section& s : sections) {
+  checkSortedNames(listIn(b.names, used, b.nameList));
+  std::vector<Section> sections(b.nameList.size());
+  for (size_t i = 0; i < sections.size(); ++i) {
+    Section& s = sections[i];
+    s.name = b.nameList[i];
     const char* section = s.name.c_str();
-    const std::vector<std::string> keys =
-        splitList(buffer, GetPrivateProfileString(section, nullptr, nullptr, buffer.data(), size, file));
-    checkSortedNames(keys);
-    const int entriesUsed = GetPrivateProfileSection(section, buffer.data(), size, file);
+    const int keysUsed = GetPrivateProfileString(section, nullptr, nullptr, b.keys.data(), size, file);
+    checkSortedNames(listIn(b.keys, keysUsed, b.keyList));
+    const int entriesUsed = GetPrivateProfileSection(section, b.entries.data(), size, file);
     check(entriesUsed < size - 2);
-    s.entries = splitList(buffer, entriesUsed);
-    check(s.entries.size() == keys.size());
-    for (size_t i = 0; i < keys.size(); ++i) {
-      const std::string& key = keys[i];
-      check(key.find('=') == std::string::npos);
-      check(s.entries[i].compare(0, key.size() + 1, key + "=") == 0);
-      const std::string expected = readable(std::string_view(s.entries[i]).substr(key.size() + 1));
+    listIn(b.entries, entriesUsed, b.entryList);
+    check(b.entryList.size() == b.keyList.size());
+    s.entries.assign(b.entryList.begin(), b.entryList.end());
+    for (size_t k = 0; k < b.keyList.size(); ++k) {
+      const std::string_view key = b.keyList[k], entry = b.entryList[k];
+      check(key.find('=') == std::string_view::npos);
+      check(entry.size() > key.size() && entry.substr(0, key.size()) == key && entry[key.size()] == '=');
+      if (!everyKey) continue;
+      const std::string_view expected = readable(entry.substr(key.size() + 1));
 
-      const int n = GetPrivateProfileString(section, key.c_str(), "?", buffer.data(), size, file);
-      check(n == static_cast<int>(std::strlen(buffer.data())) && buffer.data() == expected);
+      const char* keyText = key.data();  // zero-terminated in the list
+      char* value = b.value.data();
+      const int n = GetPrivateProfileString(section, keyText, "?", value, size, file);
+      check(n == static_cast<int>(std::strlen(value)) && value == expected);
       char small[3];
-      const int m = GetPrivateProfileString(section, key.c_str(), "?", small, sizeof small, file);
-      check(m == static_cast<int>(std::min<size_t>(expected.size(), 2)) && expected.compare(0, m, small) == 0);
+      const int m = GetPrivateProfileString(section, keyText, "?", small, sizeof small, file);
+      check(m == static_cast<int>(std::min<size_t>(expected.size(), 2)) && expected.substr(0, m) == small);
 
-      GetPrivateProfileInt(section, key.c_str(), -1, file);
+      GetPrivateProfileInt(section, keyText, -1, file);
       if (expected.size() >= 2) {
-        std::vector<unsigned char> bytes(expected.size() / 2);
-        GetPrivateProfileStruct(section, key.c_str(), bytes.data(), static_cast<int>(bytes.size()) - 1, file);
+        b.bytes.resize(expected.size() / 2);
+        GetPrivateProfileStruct(section, keyText, b.bytes.data(), static_cast<int>(b.bytes.size()) - 1, file);
       }
     }
   }
@@ -137,12 +146,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string path = kPath;
   // A new version of the file: the store parses it again, as it would a file
   // changed on disk.
   swellIniSetMemoryFileForTests(kPath, reinterpret_cast<const char*>(data), size);
   const size_t capacity = size + 16;
-  const std::vector<Section> before = readAll(path, capacity);
+  const std::vector<Section> before = readAll(kPath, capacity, true);
   if (before.empty()) {
     forget();
     return 0;
@@ -164,10 +172,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // control character, a ']' in the section's name, a key starting with
   // '['); such an input may still have been read. Written or refused, the
   // file must read as before.
-  const bool written = WritePrivateProfileSection(before[0].name.c_str(), list.c_str(), path.c_str());
+  const bool written = WritePrivateProfileSection(before[0].name.c_str(), list.c_str(), kPath);
   if (!written) check(!writable(before[0]));
   swellIniResetCacheForTests();  // so that what was written is parsed anew
-  check(readAll(path, capacity) == before);
+  check(readAll(kPath, capacity, false) == before);
   forget();
   return 0;
 }

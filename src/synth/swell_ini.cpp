@@ -44,6 +44,36 @@ struct Section {
   std::vector<Key> keys;  // sorted by name, case-insensitively, no repeats
 };
 
+// A header or an entry as found in the text: its names and value as places
+// in it, so that reading a file copies each text once, into its final place.
+struct Span {
+  size_t offset = 0, size = 0;
+};
+struct FoundKey {
+  Span name, value;
+};
+struct FoundSection {
+  Span name;
+  size_t firstKey = 0, keys = 0;  // in the list of all keys found
+};
+
+// What parsing needs besides the sections it fills, kept between files so
+// that reading one allocates little more than its names and values.
+struct ParseScratch {
+  std::vector<FoundSection> found;
+  std::vector<FoundKey> keys;
+  std::vector<size_t> order, keyOrder;
+
+  // Lets go of what a large file needed.
+  void trim() {
+    constexpr size_t kKept = 1024;
+    if (found.capacity() > kKept) found = {};
+    if (keys.capacity() > kKept) keys = {};
+    if (order.capacity() > kKept) order = {};
+    if (keyOrder.capacity() > kKept) keyOrder = {};
+  }
+};
+
 struct Context {
   bool used = false;
   uint64_t stamp = 0;
@@ -73,6 +103,7 @@ struct Store {
   uint64_t counter = 0;
   std::array<Context, kCacheEntries> entries;
   MemoryFiles memory;
+  ParseScratch scratch;
 };
 
 // Destroyed when the library is unloaded: a plug-in that a host loads and
@@ -94,8 +125,11 @@ int lower(char c) { return kLower[static_cast<unsigned char>(c)]; }
 
 int compareNoCase(std::string_view a, std::string_view b) {
   const size_t n = std::min(a.size(), b.size());
+  const char* p = a.data();
+  const char* q = b.data();
   for (size_t i = 0; i < n; ++i) {
-    const int d = lower(a[i]) - lower(b[i]);
+    if (p[i] == q[i]) continue;  // most names are given as they are stored
+    const int d = lower(p[i]) - lower(q[i]);
     if (d) return d;
   }
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
@@ -169,38 +203,136 @@ std::string temporaryPath(const std::string& path) {
 
 // --- Parsing --------------------------------------------------------------
 
-// Sorts each section's keys; of a key given more than once in a section the
-// last line wins, as the last of repeated sections does.
-void sortKeys(Section& section) {
-  auto& keys = section.keys;
-  std::stable_sort(keys.begin(), keys.end(),
-                   [](const Key& a, const Key& b) { return compareNoCase(a.name, b.name) < 0; });
-  std::vector<Key> unique;
-  unique.reserve(keys.size());
-  for (Key& k : keys) {
-    if (!unique.empty() && equalNoCase(unique.back().name, k.name))
-      unique.back() = std::move(k);
-    else
-      unique.push_back(std::move(k));
-  }
-  keys = std::move(unique);
-}
+// A line ends after a line feed or a carriage return; one that reaches the
+// cap is taken as it stands and its rest read as the next line. A source of
+// lines hands each out by its place in `text()`, which holds at least every
+// line not yet given back with `drop`.
 
-void parse(FILE* in, std::vector<Section>& sections) {
-  std::string line;
-  size_t preamble = 0;
-  bool sawSection = false;
-  Section* current = nullptr;
-  for (;;) {
-    // A line ends after a line feed or a carriage return; one that reaches
-    // the cap is taken as it stands and its rest read as the next line.
-    line.clear();
+// The lines of a text held in memory.
+class MemoryLines {
+ public:
+  explicit MemoryLines(std::string_view text) : all(text) {}
+  std::string_view text() const { return all; }
+  bool next(size_t& offset, size_t& size) {
+    offset = pos;
+    size = 0;
+    if (pos >= all.size()) return false;
+    const size_t limit = std::min(all.size(), pos + kMaxLine);
+    const size_t lineBreak = std::min(nextOf('\n', nextLineFeed), nextOf('\r', nextCarriageReturn));
+    pos = lineBreak < limit ? lineBreak + 1 : limit;
+    size = pos - offset;
+    return true;
+  }
+  void drop(size_t) {}
+
+ private:
+  static constexpr size_t kNotSearched = SIZE_MAX;
+
+  // Where the next `c` at or after `pos` is (the text's size: none), found
+  // with memchr and remembered until passed, so that each byte is looked at
+  // about once for either character.
+  size_t nextOf(char c, size_t& found) const {
+    if (found != kNotSearched && found >= pos) return found;
+    const void* hit = std::memchr(all.data() + pos, c, all.size() - pos);
+    found = hit ? static_cast<size_t>(static_cast<const char*>(hit) - all.data()) : all.size();
+    return found;
+  }
+
+  std::string_view all;
+  size_t pos = 0;
+  size_t nextLineFeed = kNotSearched, nextCarriageReturn = kNotSearched;
+};
+
+// The lines of an open file, kept until dropped: what the file holds beyond
+// its entries and headers is never all in memory at once.
+class FileLines {
+ public:
+  explicit FileLines(FILE* in) : in(in) {}
+  std::string_view text() const { return kept; }
+  bool next(size_t& offset, size_t& size) {
+    offset = kept.size();
     int c;
-    while (line.size() < kMaxLine && (c = getc_unlocked(in)) != EOF) {
-      line.push_back(static_cast<char>(c));
+    while (kept.size() - offset < kMaxLine && (c = getc_unlocked(in)) != EOF) {
+      kept.push_back(static_cast<char>(c));
       if (c == '\n' || c == '\r') break;
     }
-    if (line.empty() || line[0] == '\0' || ferror(in)) break;
+    size = kept.size() - offset;
+    return size > 0 && !ferror(in);
+  }
+  void drop(size_t offset) { kept.resize(offset); }
+
+ private:
+  FILE* in;
+  std::string kept;
+};
+
+std::string_view at(std::string_view text, Span span) { return {text.data() + span.offset, span.size}; }
+
+
+Span spanOf(std::string_view text, std::string_view part) {
+  return {static_cast<size_t>(part.data() - text.data()), part.size()};
+}
+
+// The order of `count` items by name, case-insensitively, the file's order
+// among equal names; indices are sorted so that no text moves.
+template <class NameOf>
+void orderByName(std::vector<size_t>& order, size_t count, const NameOf& nameOf) {
+  order.resize(count);
+  for (size_t i = 0; i < count; ++i) order[i] = i;
+  const auto before = [&](size_t a, size_t b) {
+    const int d = compareNoCase(nameOf(a), nameOf(b));
+    return d != 0 ? d < 0 : a < b;
+  };
+  // What this store wrote is in order already.
+  if (!std::is_sorted(order.begin(), order.end(), before)) std::sort(order.begin(), order.end(), before);
+}
+
+// Builds the sections from what was found. Of a section given more than
+// once, the first occurrence's name stands with the last one's keys; of a
+// key given more than once in a section, the last line wins, name and value.
+void build(std::string_view text, ParseScratch& scratch, std::vector<Section>& sections) {
+  const std::vector<FoundSection>& found = scratch.found;
+  std::vector<size_t>& order = scratch.order;
+  std::vector<size_t>& keyOrder = scratch.keyOrder;
+  orderByName(order, found.size(), [&](size_t i) { return at(text, found[i].name); });
+  sections.reserve(found.size());
+  for (size_t i = 0; i < order.size();) {
+    size_t last = i;
+    while (last + 1 < order.size() && equalNoCase(at(text, found[order[i]].name), at(text, found[order[last + 1]].name)))
+      ++last;
+    const FoundSection& occurrence = found[order[last]];
+    Section& section = sections.emplace_back();
+    section.name = at(text, found[order[i]].name);
+    const FoundKey* first = scratch.keys.data() + occurrence.firstKey;
+    orderByName(keyOrder, occurrence.keys, [&](size_t k) { return at(text, first[k].name); });
+    size_t unique = 0;
+    for (size_t k = 0; k < keyOrder.size(); ++k)
+      if (k + 1 == keyOrder.size() || !equalNoCase(at(text, first[keyOrder[k]].name), at(text, first[keyOrder[k + 1]].name)))
+        ++unique;
+    section.keys.reserve(unique);
+    for (size_t k = 0; k < keyOrder.size(); ++k) {
+      const FoundKey& key = first[keyOrder[k]];
+      if (k + 1 < keyOrder.size() && equalNoCase(at(text, key.name), at(text, first[keyOrder[k + 1]].name))) continue;
+      section.keys.push_back({std::string(at(text, key.name)), std::string(at(text, key.value))});
+    }
+    i = last + 1;
+  }
+}
+
+template <class Lines>
+void parse(Lines& lines, ParseScratch& scratch, std::vector<Section>& sections) {
+  std::vector<FoundSection>& found = scratch.found;
+  std::vector<FoundKey>& keys = scratch.keys;
+  found.clear();
+  keys.clear();
+  size_t preamble = 0;
+  bool sawSection = false;
+  FoundSection* current = nullptr;
+  size_t offset, size;
+  while (lines.next(offset, size)) {
+    const std::string_view all = lines.text();
+    const std::string_view line = all.substr(offset, size);
+    if (line[0] == '\0') break;
     if (!sawSection) {
       preamble += line.size();
       if (preamble > kPreambleLimit) break;
@@ -210,30 +342,35 @@ void parse(FILE* in, std::vector<Section>& sections) {
     while (!text.empty() && (isBlank(text.back()) || text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
     while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
 
+    bool keep = false;
     if (!text.empty() && text.front() == '[') {
       const size_t close = text.find(']', 1);
-      if (close == std::string_view::npos) continue;
-      const std::string_view name = text.substr(1, close - 1);
-      if (name.empty()) {
-        current = nullptr;
-        continue;
+      if (close != std::string_view::npos) {
+        const std::string_view name = text.substr(1, close - 1);
+        if (name.empty()) {
+          current = nullptr;
+        } else {
+          sawSection = keep = true;
+          current = &found.emplace_back();
+          current->name = spanOf(all, name);
+          current->firstKey = keys.size();
+        }
       }
-      sawSection = true;
-      // Inserting may move other sections, but `current` is replaced here.
-      current = &findOrInsert(sections, name);
-      current->keys.clear();  // a repeated section keeps its last occurrence
-      continue;
+    } else if (current) {
+      const size_t eq = text.find('=');
+      std::string_view name = text.substr(0, eq);
+      while (!name.empty() && isBlank(name.back())) name.remove_suffix(1);
+      if (eq != std::string_view::npos && !name.empty()) {
+        // Leading blanks stay in the stored value; reading trims them.
+        keys.push_back({spanOf(all, name), spanOf(all, text.substr(eq + 1))});
+        ++current->keys;
+        keep = true;
+      }
     }
-    if (!current) continue;
-    const size_t eq = text.find('=');
-    if (eq == std::string_view::npos) continue;
-    std::string_view name = text.substr(0, eq);
-    while (!name.empty() && isBlank(name.back())) name.remove_suffix(1);
-    if (name.empty()) continue;
-    // Leading blanks stay in the stored value; reading trims them.
-    current->keys.push_back({std::string(name), std::string(text.substr(eq + 1))});
+    if (!keep) lines.drop(offset);
   }
-  for (Section& s : sections) sortKeys(s);
+  build(lines.text(), scratch, sections);
+  scratch.trim();
 }
 
 void remember(Context& ctx, const struct stat& st) {
@@ -258,13 +395,9 @@ void load(Context& ctx, const std::string& path) {
   if (MemoryFiles& memory = store().memory; memory.on) {
     const auto it = memory.files.find(path);
     if (it == memory.files.end()) return;
-    std::string& text = it->second.first;
     ctx.generation = it->second.second;
-    if (text.empty()) return;
-    if (FILE* in = fmemopen(text.data(), text.size(), "r")) {
-      parse(in, ctx.sections);
-      fclose(in);
-    }
+    MemoryLines lines(it->second.first);
+    parse(lines, store().scratch, ctx.sections);
     return;
   }
   // Only a regular file is read: a FIFO or a device at that path would block
@@ -284,7 +417,8 @@ void load(Context& ctx, const std::string& path) {
   }
   while (flock(fd, LOCK_SH) != 0 && errno == EINTR) {
   }
-  parse(in, ctx.sections);
+  FileLines lines(in);
+  parse(lines, store().scratch, ctx.sections);
   // The status of what was read, not of whatever the path names by now.
   struct stat st;
   if (fstat(fd, &st) == 0) remember(ctx, st);
@@ -686,7 +820,8 @@ void swellIniKeepFilesInMemoryForTests(bool on) {
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   s.memory = MemoryFiles();
   s.memory.on = on;
-  for (Context& c : s.entries) c = Context{};
+  for (Context& c : s.entries)
+    if (c.used) c = Context{};
 }
 
 void swellIniSetMemoryFileForTests(const char* path, const char* text, size_t size) {
@@ -705,6 +840,7 @@ std::string swellIniMemoryFileForTests(const char* path) {
 void swellIniResetCacheForTests() {
   Store& s = store();
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
-  for (Context& c : s.entries) c = Context{};
+  for (Context& c : s.entries)
+    if (c.used) c = Context{};
   s.counter = 0;
 }
