@@ -26,7 +26,7 @@ class ParamsOnly : public EditorInstrument {
 };
 
 struct Panel {
-  Panel(float scale) : g(instrument, host, 1952, 1016, 60, scale) {
+  Panel(float scale) : g(instrument, host, 1952, 1016, scale) {
     g.SetResourcePath(WOBBLYTONE_BENCH_RESOURCES);
     g.AttachBackground("back.jpg");
     knob = new IMPKnob(1320, 88, g.LoadBitmap("knob.png", 65), g.LoadBitmap("shadow_knob.png"), false, kCutoff);

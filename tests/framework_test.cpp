@@ -145,16 +145,6 @@ TEST(PluginBase, HostSideAndEditorSideSettersInformTheHost) {
   EXPECT_EQ(plugin.calls, (std::vector<std::string>{"param 1 from 1", "param 0 from 3"}));
 }
 
-TEST(PluginBase, ValuesQueuedForTheEditorAreTakenOnce) {
-  RecordingPlugin plugin({});
-  plugin.SendParameterValueFromAPI(1, 0.3, true);
-  plugin.SendParameterValueFromAPI(1, 0.4, true);
-  std::vector<int> taken;
-  plugin.TakeParamChangesForUI([&](int i) { taken.push_back(i); });
-  plugin.TakeParamChangesForUI([&](int i) { taken.push_back(i); });
-  EXPECT_EQ(taken, std::vector<int>{1});
-}
-
 TEST(PluginBase, PresetSlotTakesAndRestoresTheState) {
   RecordingHost host;
   RecordingPlugin plugin({&host, "", {}});

@@ -50,7 +50,7 @@ TEST(ContinuousParam, NotSteppedButShownWithTheStepsDecimals) {
 
 TEST(ContinuousParam, PowerShape) {
   IParam p;
-  p.InitDouble("Glide Time", 0, 0, 1, 0.01, "", 0, "", IParam::ShapePowCurve(4));
+  p.InitDouble("Glide Time", 0, 0, 1, 0.01, 0, IParam::ShapePowCurve(4));
   EXPECT_DOUBLE_EQ(p.FromNormalized(0.5), 0.0625);
   p.SetNormalized(0.5);
   EXPECT_DOUBLE_EQ(p.Value(), 0.0625);

@@ -89,7 +89,7 @@ class RecordingInstrument : public EditorInstrument {
 
 // A canvas at scale 1.0 with the test bitmaps, drawn off-screen.
 struct OffscreenEditor {
-  explicit OffscreenEditor(int w = 1952, int h = 1016, float scale = 1.0f) : g(instrument, host, w, h, 60, scale) {
+  explicit OffscreenEditor(int w = 1952, int h = 1016, float scale = 1.0f) : g(instrument, host, w, h, scale) {
     g.SetResourcePath(bitmaps.folder);
     g.EnableMouseOver(true);
   }

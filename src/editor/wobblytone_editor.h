@@ -25,8 +25,6 @@ class WobblytoneEditor : private UserDialogs {
   void onIdle();
   // Recomputes the message strip.
   void setMessage();
-  // A parameter changed elsewhere (the host, the engine): its controls follow.
-  void parameterChanged(int paramIdx);
   // The host or the window manager gave the window this size: the panel
   // takes the largest scale that fits it, within the scale limits, and asks
   // for the window it then fills. A size the panel already has does nothing.

@@ -8,12 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-void IParam::InitEnum(const char* name, int defaultValue, const std::vector<std::string>& texts, int flags,
-                      const char* group) {
+void IParam::InitEnum(const char* name, int defaultValue, const std::vector<std::string>& texts, int flags) {
   mType = kTypeEnum;
   mName = name;
-  mLabel.clear();
-  mGroup = group;
   mTexts = texts;
   mMin = 0;
   mMax = texts.empty() ? 0 : static_cast<double>(texts.size() - 1);
@@ -26,11 +23,9 @@ void IParam::InitEnum(const char* name, int defaultValue, const std::vector<std:
 }
 
 void IParam::InitDouble(const char* name, double defaultValue, double minValue, double maxValue, double step,
-                        const char* label, int flags, const char* group, Shape shape) {
+                        int flags, Shape shape) {
   mType = kTypeDouble;
   mName = name;
-  mLabel = label;
-  mGroup = group;
   mTexts.clear();
   mMin = minValue;
   mMax = maxValue;

@@ -30,15 +30,12 @@ class IParam {
   IParam& operator=(const IParam&) = delete;
 
   // A list of texts; values 0..n-1, step 1, stepped.
-  void InitEnum(const char* name, int defaultValue, const std::vector<std::string>& texts, int flags = 0,
-                const char* group = "");
+  void InitEnum(const char* name, int defaultValue, const std::vector<std::string>& texts, int flags = 0);
   // A real value; displayed with as many decimals as the step has.
   void InitDouble(const char* name, double defaultValue, double minValue, double maxValue, double step,
-                  const char* label = "", int flags = 0, const char* group = "", Shape shape = ShapeLinear());
+                  int flags = 0, Shape shape = ShapeLinear());
 
   double Value() const { return mValue.load(std::memory_order_relaxed); }
-  bool Bool() const { return Value() >= 0.5; }
-  int Int() const { return static_cast<int>(Value()); }
 
   // Rounds to the step if stepped, clamps to the range, stores.
   void Set(double plainValue) { mValue.store(Constrain(plainValue), std::memory_order_relaxed); }
@@ -55,14 +52,11 @@ class IParam {
 
   EParamType Type() const { return mType; }
   const char* GetName() const { return mName.c_str(); }
-  const char* GetLabel() const { return mLabel.c_str(); }
-  const char* GetGroup() const { return mGroup.c_str(); }
   double GetDefault(bool normalized = false) const;
   double GetMin() const { return mMin; }
   double GetMax() const { return mMax; }
   double GetStep() const { return mStep; }
   bool GetStepped() const { return (mFlags & kFlagStepped) != 0; }
-  Shape GetShape() const { return mShape; }
   int GetDisplayPrecision() const { return mDisplayPrecision; }
 
   int NDisplayTexts() const { return static_cast<int>(mTexts.size()); }
@@ -81,7 +75,7 @@ class IParam {
   static int decimalsOf(double step);
 
   EParamType mType = kTypeNone;
-  std::string mName, mLabel, mGroup;
+  std::string mName;
   std::vector<std::string> mTexts;
   double mMin = 0, mMax = 1, mStep = 1, mDefault = 0;
   int mFlags = 0;

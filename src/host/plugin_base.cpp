@@ -6,8 +6,6 @@ IPluginBase::IPluginBase(const InstanceInfo& info, const Config& config)
   const int n = config.nParams > 0 ? config.nParams : 0;
   mParams.reserve(n);
   for (int i = 0; i < n; ++i) mParams.push_back(std::make_unique<IParam>());
-  mUIPending = std::make_unique<std::atomic<bool>[]>(n);
-  for (int i = 0; i < n; ++i) mUIPending[i].store(false);
   mPresets.resize(config.nPresets > 0 ? config.nPresets : 1);
   mProgramScratch.Resize(ProgramImage::kMaxChunk);
   mProgramScratch.Clear();
@@ -47,16 +45,6 @@ void IPluginBase::OnPlainParamChangeFromHost(int paramIdx, double plainValue) {
 
 void IPluginBase::SendParameterValueFromUI(int paramIdx, double normalizedValue) {
   storeAndNotify(paramIdx, normalizedValue, kUI);
-}
-
-void IPluginBase::SendParameterValueFromAPI(int paramIdx, double /*value*/, bool /*normalized*/) {
-  // The editor reads the stored value when it takes the change; the flag only
-  // says that it has to.
-  if (validIndex(paramIdx)) mUIPending[paramIdx].store(true, std::memory_order_release);
-}
-
-void IPluginBase::SendParameterValueFromDelegate(int paramIdx, double value, bool normalized) {
-  SendParameterValueFromAPI(paramIdx, value, normalized);
 }
 
 void IPluginBase::InformHostOfParamChange(int paramIdx, double normalizedValue) {

@@ -10,7 +10,6 @@
 // The instrument derives from it and knows nothing of any host format.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -22,10 +21,8 @@
 #include "param.h"
 #include "wdl_string.h"
 
-class IGraphics;
-
-// Where a parameter change came from.
-enum EParamSource { kReset = 0, kHost = 1, kPresetRecall = 2, kUI = 3, kDelegate = 4, kRecompile = 5, kUnknown = 6 };
+// Where a parameter change came from. The numbers appear in test output.
+enum EParamSource { kHost = 1, kPresetRecall = 2, kUI = 3, kUnknown = 6 };
 
 // The plug-in's declaration, fixed at construction.
 struct Config {
@@ -143,21 +140,10 @@ class IPluginBase {
   // A change made on the plug-in's side: stores, informs the host and calls
   // OnParamChange (source kUI).
   void SendParameterValueFromUI(int paramIdx, double normalizedValue);
-  // Queues a value for the editor; its controls follow at the next idle tick.
-  void SendParameterValueFromAPI(int paramIdx, double value, bool normalized);
-  void SendParameterValueFromDelegate(int paramIdx, double value, bool normalized);
   void InformHostOfParamChange(int paramIdx, double normalizedValue);
   void InformHostOfProgramChange();
   // OnParamChange, then OnParamChangeUI, for every parameter in index order.
   void OnParamReset(EParamSource source);
-
-  // Editor side: calls `take(paramIdx)` for each parameter queued for the
-  // editor since the last call, and clears the queue. UI thread.
-  template <class F>
-  void TakeParamChangesForUI(F&& take) {
-    for (int i = 0; i < NParams(); ++i)
-      if (mUIPending[i].exchange(false, std::memory_order_acq_rel)) take(i);
-  }
 
   // --- Presets -------------------------------------------------------------
   // Fills every preset slot with the current state under `name`.
@@ -189,10 +175,6 @@ class IPluginBase {
   void ApplyProgram(const ProgramImage& program);
   void SetCurrentPresetName(const char* name);
 
-  // --- Editor --------------------------------------------------------------
-  IGraphics* GetUI() const { return mGraphics; }
-  void SetUI(IGraphics* graphics) { mGraphics = graphics; }
-
  protected:
   bool validIndex(int paramIdx) const { return paramIdx >= 0 && paramIdx < NParams(); }
 
@@ -205,11 +187,9 @@ class IPluginBase {
   std::optional<uint32_t> mRandomSeed;
   bool mMetadataOnly;
   std::vector<std::unique_ptr<IParam>> mParams;
-  std::unique_ptr<std::atomic<bool>[]> mUIPending;
   std::vector<IPreset> mPresets;
   int mCurrentPresetIdx = 0;
   IByteChunk mProgramScratch;  // room for a program applied on the audio thread
   double mSampleRate = 44100;
   int mBlockSize = 512;
-  IGraphics* mGraphics = nullptr;
 };

@@ -317,13 +317,6 @@ void Wobblytone::applyEditorChange(const EditorChange& change) {
   }
 }
 
-void Wobblytone::clickMessage() {
-  if (!isEditorOpen()) return;
-  if (fuseBlown) setParamValue(kFuse, 0.0, true);
-  else if (warmUpState == 0) setParamValue(kWarmUp, 1.0, false);
-  else if (warmUpState == 1) setParamValue(kWarmUp, 2.0, false);
-}
-
 // --- Clips -----------------------------------------------------------------------
 
 void Wobblytone::startWave(EWaves w, bool randomStart) {

@@ -55,8 +55,6 @@ class Wobblytone : public Synth {
   // --- Malfunctions ------------------------------------------------------
   void set110V(bool on110);
   void setWarmUpTimes(double minutes);
-  // A click on the message strip: a new fuse, or the next warm-up state.
-  void clickMessage();
 
   // --- Clips ---------------------------------------------------------------
   // A clip read at a steady speed as a plain value, for a loop (the

@@ -85,8 +85,8 @@ void declareParameters(IPluginBase& plugin) {
     IParam* param = plugin.GetParam(d.index);
     if (!param) continue;
     if (d.texts)
-      param->InitEnum(d.name, static_cast<int>(d.defaultValue), *d.texts, 0, "");
+      param->InitEnum(d.name, static_cast<int>(d.defaultValue), *d.texts);
     else
-      param->InitDouble(d.name, d.defaultValue, d.minValue, d.maxValue, d.step, "", 0, "", d.shape);
+      param->InitDouble(d.name, d.defaultValue, d.minValue, d.maxValue, d.step, 0, d.shape);
   }
 }

@@ -23,7 +23,6 @@ void Synth::resetParametersToDefaults() {
     const double n = p->ToNormalized(p->Constrain(p->GetDefault()));
     SetParameterValue(i, n < 0 ? 0 : n > 1 ? 1 : n);
   }
-  for (int i = 0; i < NParams(); ++i) SendParameterValueFromDelegate(i, GetParam(i)->GetNormalized(), true);
 }
 
 bool Synth::postEditorChange(const EditorChange& change) { return editorChanges.push(change); }
@@ -152,7 +151,6 @@ void Synth::setParamValue(int paramIdx, double value, bool normalized) {
   if (isRestoring) return;
   const double n = param->GetNormalized();
   SendParameterValueFromUI(paramIdx, n);
-  SendParameterValueFromAPI(paramIdx, n, true);
 }
 
 void Synth::doMidiLearn(bool on) {

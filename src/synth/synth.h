@@ -22,7 +22,6 @@ class Synth : public IPluginBase, public PitchSteps {
   Synth(const InstanceInfo& info, const Config& config);
 
   // The instrument's operations, in slot order.
-  virtual void createGraphics() {}
   virtual void resizeUI(GUI::GUISize /*size*/) {}
   void ProcessBlock(double** inputs, double** outputs, int nFrames) override = 0;
   // Drops waiting MIDI, empties the keys, stops MIDI learn, sets the slice length.

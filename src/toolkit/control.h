@@ -72,11 +72,8 @@ class IControl {
   const std::string& GetTooltip() const { return mTooltip; }
   void SetTooltip(const char* text) { mTooltip = text ? text : ""; }
   const IText& GetText() const { return mText; }
-  virtual void SetText(const IText& text) { mText = text; }
 
   const IRECT& GetRECT() const { return mRECT; }
-  void SetRECT(const IRECT& r) { mRECT = r; }
-  const IBlend& GetBlend() const { return mBlend; }
 
   IGraphics* GetUI() const { return mGraphics; }
   IGEditorDelegate* GetDelegate() const { return mDelegate; }

@@ -16,8 +16,8 @@ void setColor(cairo_t* cr, const IColor& c, const IBlend* blend) {
 
 }  // namespace
 
-IGraphics::IGraphics(IGEditorDelegate& delegate, IPlatform& platform, int width, int height, int fps, float scale)
-    : mDelegate(delegate), mPlatform(platform), mWidth(width), mHeight(height), mFPS(fps), mScale(scale) {}
+IGraphics::IGraphics(IGEditorDelegate& delegate, IPlatform& platform, int width, int height, float scale)
+    : mDelegate(delegate), mPlatform(platform), mWidth(width), mHeight(height), mScale(scale) {}
 
 IGraphics::~IGraphics() {
   // Controls may refer to the overlays' callers; drop the overlays first.

@@ -29,7 +29,7 @@ class MessageBoxOverlay;
 
 class IGraphics {
  public:
-  IGraphics(IGEditorDelegate& delegate, IPlatform& platform, int width, int height, int fps = 60, float scale = 1.0f);
+  IGraphics(IGEditorDelegate& delegate, IPlatform& platform, int width, int height, float scale = 1.0f);
   ~IGraphics();
   IGraphics(const IGraphics&) = delete;
   IGraphics& operator=(const IGraphics&) = delete;
@@ -73,7 +73,6 @@ class IGraphics {
   // Design size at a scale (kept within the limits); resizes the window.
   void Resize(int width, int height, float scale);
   IRECT GetBounds() const { return {0, 0, static_cast<float>(mWidth), static_cast<float>(mHeight)}; }
-  int FPS() const { return mFPS; }
 
   // --- behaviour
   void EnableMouseOver(bool enable) { mMouseOverEnabled = enable; }
@@ -148,7 +147,7 @@ class IGraphics {
 
   IGEditorDelegate& mDelegate;
   IPlatform& mPlatform;
-  int mWidth, mHeight, mFPS;
+  int mWidth, mHeight;
   float mScale;
   float mMinScale = 0.1f, mMaxScale = 10.0f;
   std::string mResourcePath;
