@@ -7,6 +7,7 @@
 
 #include "control.h"
 #include "editor_instrument.h"
+#include "panel_ids.h"
 
 // A knob or rotary switch with a shadow; a broken one shows the damaged
 // 15-frame art and no shadow, and works all the same.
@@ -23,16 +24,17 @@ class IMPKnob : public IBKnobControl {
   bool broken;
 };
 
-// The pitch wheel (slot -50) and the modulation wheel (slot -51): a drag
-// writes the engine directly; the pitch wheel springs back to the centre
-// when the pointer leaves it.
+// The pitch wheel (slot -kCtrlPitchWheel) and the modulation wheel (slot
+// -kCtrlModWheel): a drag sends the wheel's position to the engine, which
+// takes it before its next block; the pitch wheel springs back to the
+// centre when the pointer leaves it.
 class IMPBender : public IBSliderControl {
  public:
   IMPBender(float x, float y, float trackLength, const IBitmap& handle, int paramIdx);
   void OnInit() override;
   void OnMouseDrag(float x, float y, float dX, float dY, const IMouseMod& mod) override;
   void OnMouseOut() override;
-  bool IsPitchWheel() const { return GetParamIdx() == -50; }
+  bool IsPitchWheel() const { return GetParamIdx() == -kCtrlPitchWheel; }
 
  private:
   EditorInstrument* instrument = nullptr;
