@@ -14,6 +14,7 @@
 #include "clap_host.h"
 #include "panel_reference.h"
 #include "stderr_capture.h"
+#include "wobblytone_identity.h"
 #include "test_util.h"
 #include "x_window.h"
 
@@ -74,7 +75,7 @@ TEST_F(ClapBuild, FactoryDescribesTheInstrumentAndRefusesOtherIds) {
   EXPECT_STREQ(d->id, "com.marlpitmusic.wobblytone");
   EXPECT_STREQ(d->name, "Wobblytone");
   EXPECT_STREQ(d->vendor, "Marlpit Music");
-  EXPECT_STREQ(d->version, "0.8.15");
+  EXPECT_STREQ(d->version, Identity::kVersionText);
   EXPECT_TRUE(clap_version_is_compatible(d->clap_version));
   std::vector<std::string> features;
   for (const char* const* f = d->features; f && *f; ++f) features.emplace_back(*f);

@@ -26,6 +26,7 @@
 #include "synth/http.h"
 #include "synth/user_dialogs.h"
 #include "synth/version_check.h"
+#include "wobblytone_identity.h"
 
 namespace {
 
@@ -79,7 +80,8 @@ Box invalidCall(const std::string& host) {
 }
 Box newVersion(const std::string& shown, const std::string& host) {
   return {Box::kQuestion, "New Version of Wobblytone Detected",
-          "A new version of Wobblytone is available.\n\n\tYour version: \t0.8.15\n\tNew version: \t" + shown +
+          std::string("A new version of Wobblytone is available.\n\n\tYour version: \t") + Identity::kVersionText +
+              "\n\tNew version: \t" + shown +
               "\n\nDo you want to go to " + host + " to get the new version?"};
 }
 Box browser(const std::string& url) { return {Box::kBrowser, "", url}; }
@@ -94,9 +96,8 @@ Boxes present(const std::string& body, bool failed, std::deque<bool> answers = {
 TEST(VersionReply, NewVersionBoxWordForWord) {
   EXPECT_EQ(present("0816", false, {false}),
             (Boxes{{Box::kQuestion, "New Version of Wobblytone Detected",
-                    "A new version of Wobblytone is available.\n\n"
-                    "\tYour version: \t0.8.15\n"
-                    "\tNew version: \t0.8.16\n"
+                    std::string("A new version of Wobblytone is available.\n\n") + "\tYour version: \t" +
+                        Identity::kVersionText + "\n" + "\tNew version: \t0.8.16\n" +
                     "\nDo you want to go to marlpitmusic.com to get the new version?"}}));
 }
 

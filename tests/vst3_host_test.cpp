@@ -35,6 +35,7 @@
 #include "panel_reference.h"
 #include "stderr_capture.h"
 #include "wobblytone.h"
+#include "wobblytone_identity.h"
 #include "x_window.h"
 
 namespace {
@@ -576,7 +577,7 @@ TEST_F(Vst3Build, FactoryOffersOneInstrumentAndReleasesTheHost) {
     ++modules;
     EXPECT_STREQ(c.name, "Wobblytone");
     EXPECT_STREQ(c.sub_categories, "Instrument|Synth");
-    EXPECT_STREQ(c.version, "0.8.15");
+    EXPECT_STREQ(c.version, Identity::kVersionText);
   }
   EXPECT_EQ(modules, 1);
   v3_class_info beyond{};

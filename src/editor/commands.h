@@ -5,6 +5,8 @@
 // user answers.
 #pragma once
 
+#include "wobblytone_identity.h"
+
 class IControl;
 class IGEditorDelegate;
 
@@ -27,7 +29,7 @@ enum Command {
 }  // namespace File
 
 // The maker's site, opened by "Visit …".
-constexpr const char* kMakerWebSite = "https://marlpitmusic.com";
+constexpr const char* kMakerWebSite = Identity::kSite;
 
 void runCommand(IGEditorDelegate* delegate, IControl* caller, File::Command command);
 // Saves the editor scale to the configuration file and says where.

@@ -28,21 +28,9 @@ enum EParamSource { kHost = 1, kPresetRecall = 2, kUI = 3, kUnknown = 6 };
 struct Config {
   int nParams = 0;
   int nPresets = 1;
-  const char* channelIOStr = "0-2";
-  const char* pluginName = "";
-  const char* productName = "";
-  const char* mfrName = "";
+  // Written into program files; a file is read only with the same uniqueID.
   int vendorVersion = 0;  // major << 16 | minor << 8 | patch
   const char* uniqueID = "";  // four characters
-  const char* mfrID = "";     // four characters
-  int latency = 0;
-  bool plugDoesMidiIn = false;
-  bool plugDoesChunks = false;
-  bool plugIsInstrument = false;
-  bool plugHasUI = false;
-  int plugWidth = 0, plugHeight = 0;
-  int plugMinWidth = 0, plugMinHeight = 0, plugMaxWidth = 0, plugMaxHeight = 0;
-  const char* bundleID = "";
 };
 
 // What the host offers the plug-in: notifications that flow back to it.

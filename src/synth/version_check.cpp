@@ -3,14 +3,15 @@
 
 #include <cstdlib>
 
+#include "wobblytone_identity.h"
+
 namespace {
 
-constexpr const char* kSiteBase = "https://marlpitmusic.com";
-constexpr const char* kSiteHost = "marlpitmusic.com";
-constexpr const char* kProductName = "Wobblytone";
-// This release, as the server writes versions (0.8.15) and as the user reads it.
-constexpr long long kOwnVersion = 815;
-constexpr const char* kOwnVersionText = "0.8.15";
+constexpr const char* kSiteBase = Identity::kSite;
+constexpr const char* kProductName = Identity::kName;
+// This release, as the server writes versions and as the user reads it.
+constexpr long long kOwnVersion = Identity::kVersionNumber;
+constexpr const char* kOwnVersionText = Identity::kVersionText;
 constexpr const char* kTitle = "Check Online for Update";
 // The answer is a few digits; anything this long is not one.
 constexpr size_t kMaxReplyBytes = 64 * 1024;
@@ -52,14 +53,12 @@ void showContactError(UserDialogs& dialogs, const std::string& host) {
 
 VersionSite versionSite() {
   std::string base = kSiteBase;
-  std::string host = kSiteHost;
   const char* fromEnv = std::getenv("WOBBLYTONE_UPDATE_URL");
   if (fromEnv && *fromEnv) {
     base = fromEnv;
     while (base.size() > 1 && base.back() == '/') base.pop_back();
-    host = hostOf(base);
   }
-  return {host, base + "/music/version/?file=wobblytone", base + "/music/vst.html"};
+  return {hostOf(base), base + "/music/version/?file=wobblytone", base + "/music/vst.html"};
 }
 
 std::string newVersionDisplayText(std::string_view body) {
