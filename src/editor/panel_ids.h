@@ -17,8 +17,12 @@ enum ECtrlTags {
   kCtrlFirstKey = 56,  // the key for MIDI note n has tag n + 15
 };
 
+// The panel as drawn at scale 1.0. Its window opens at half that size and
+// may grow to twice it.
 constexpr int kEditorWidth = 1952;
 constexpr int kEditorHeight = 1016;
+constexpr int kWindowDefaultWidth = kEditorWidth / 2, kWindowDefaultHeight = kEditorHeight / 2;
+constexpr int kWindowMaximumWidth = kEditorWidth * 2, kWindowMaximumHeight = kEditorHeight * 2;
 
 // The one font of the panel's controls, registered under its file name.
 constexpr const char* kPanelFont = "LeagueSpartan-Medium.otf";

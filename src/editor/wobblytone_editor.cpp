@@ -15,7 +15,7 @@ WobblytoneEditor::WobblytoneEditor(Wobblytone& synth, EditorLink& link, IPlatfor
     : panel(synth, link) {
   // The context starts at the declared size and scale 1.0; the layout then
   // sets the design size at the stored window scale.
-  g = std::make_unique<IGraphics>(panel, platform, kEditorWidth / 2, kEditorHeight / 2, 1.0f);
+  g = std::make_unique<IGraphics>(panel, platform, kWindowDefaultWidth, kWindowDefaultHeight, 1.0f);
   g->SetResourcePath(resourcePath);
   synth.setEditorOpen(true);
   synth.setUserDialogs(this);
