@@ -96,7 +96,7 @@ TEST_F(Configuration, MalformedValuesFallBackAsTheyShould) {
   EXPECT_EQ(e.w().ccMap[10], 12);
   // A binding outside the parameters never acts, and is saved back unchanged.
   e.render(100, {midiAt(0, IMidiMsg::controlChange(0, 9, 127))});
-  e.w().saveConfig(-1);
+  e.w().saveConfig(Synth::ConfigPart::everything);
   EXPECT_NE(readConfig().find("CC9=99\n"), std::string::npos);
 
   writeConfig("[Editor]\nScale=-1\n");
@@ -108,9 +108,9 @@ TEST_F(Configuration, SavingWritesOnlyWhatWasAskedFor) {
   Engine e;
   e.w().windowScale = 0.70710677f;
   e.w().midiThru = true;
-  e.w().saveConfig(1);
+  e.w().saveConfig(Synth::ConfigPart::windowScale);
   EXPECT_EQ(readConfig(), "[Editor]\nScale=0.707107\n\n");
-  e.w().saveConfig(14);
+  e.w().saveConfig(Synth::ConfigPart::midiThru);
   EXPECT_NE(readConfig().find("MIDI Thru=true"), std::string::npos);
   EXPECT_EQ(readConfig().find("Ignore Program Change"), std::string::npos);
 }
@@ -120,7 +120,7 @@ TEST_F(Configuration, SavingWithoutBindingsEmptiesTheControllerSection) {
   Engine e;
   EXPECT_EQ(e.w().ccMap[3], 5);
   e.w().ccMap[3] = -1;
-  e.w().saveConfig(-1);
+  e.w().saveConfig(Synth::ConfigPart::everything);
   EXPECT_NE(readConfig().find("[MIDI Control]\n\n"), std::string::npos);
   EXPECT_EQ(readConfig().find("CC3"), std::string::npos);
 }
@@ -149,7 +149,7 @@ TEST_F(Configuration, LearnBindsMovesAndIsSavedOnlyOnRequest) {
   EXPECT_EQ(e.w().ccMap[74], -1);
   EXPECT_EQ(e.w().ccMap[75], kCutoff);
   EXPECT_EQ(readConfig(), "");  // learning writes nothing
-  e.w().saveConfig(-1);
+  e.w().saveConfig(Synth::ConfigPart::everything);
   EXPECT_NE(readConfig().find("CC75=37\n"), std::string::npos);
   // Switching the learn switch off cancels a waiting learn.
   e.w().doMidiLearn(true);
@@ -181,7 +181,7 @@ TEST_F(Configuration, AScaleOutsideTheCornersRangeIsNotTaken) {
     writeConfig(std::string("[Editor]\nScale=") + value + "\n");
     Engine e;
     EXPECT_EQ(e.w().windowScale, 0.5f);
-    e.w().saveConfig(1);
+    e.w().saveConfig(Synth::ConfigPart::windowScale);
     EXPECT_NE(readConfig().find("Scale=0.500000\n"), std::string::npos) << readConfig();
   }
   writeConfig("[Editor]\nScale=2\n");

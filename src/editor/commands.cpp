@@ -70,7 +70,7 @@ void saveWindowSize(IGEditorDelegate* delegate, IControl* caller) {
   IGraphics& g = *caller->GetUI();
   // The scale drawn now, so that a size set with the corner is saved too.
   panel->synth.windowScale = g.GetDrawScale();
-  panel->synth.saveConfig(1);
+  panel->synth.saveConfig(Synth::ConfigPart::windowScale);
   g.ShowMessageBox(format("The current window size was saved to the INI configuration file:\n%s",
                           panel->synth.iniPath.Get())
                        .c_str(),
@@ -108,19 +108,23 @@ void runCommand(IGEditorDelegate* delegate, IControl* caller, File::Command comm
             if (r != EMsgBoxResult::Yes) return;
             // The scale drawn now, as "Save Window Size" saves it.
             synth.windowScale = graphics->GetDrawScale();
-            synth.saveConfig(-1);
+            synth.saveConfig(Synth::ConfigPart::everything);
           });
       break;
     case File::kCmdSaveWindowSize: saveWindowSize(delegate, caller); break;
     case File::kCmdMidiThru:
       synth.midiThru.store(!synth.midiThru.load());
-      synth.saveConfig(14);
+      synth.saveConfig(Synth::ConfigPart::midiThru);
       break;
     case File::kCmdIgnoreProgramChange:
       synth.ignoreProgramChange.store(!synth.ignoreProgramChange.load());
-      synth.saveConfig(15);
+      synth.saveConfig(Synth::ConfigPart::ignoreProgramChange);
       break;
     case File::kCmdCheckForUpdate: synth.checkVersionAgainstWeb(); break;
-    default: break;
+    case File::kCmdVisitWebSite: g.OpenURL(kMakerWebSite); break;
+    default:
+      if (const int size = command - File::kCmdFirstWindowSize; size >= 0 && size < GUI::kNumGUISizes)
+        synth.resizeUI(static_cast<GUI::GUISize>(size));
+      break;
   }
 }

@@ -11,20 +11,21 @@ class IControl;
 class IGEditorDelegate;
 
 namespace File {
-// The values are the items' positions in the option menu, shifted for the
-// sub-menus.
+// What the items of the option and size menus do.
 enum Command {
-  kCmdInitialize = 0,
-  kCmdLoadProgram = 2,
-  kCmdSaveProgram = 3,
-  kCmdDefaultPath = 4,
-  kCmdReloadConfig = 7,
-  kCmdSaveConfig = 8,
-  kCmdSaveWindowSize = 11,
-  kCmdMidiThru = 14,
-  kCmdIgnoreProgramChange = 15,
-  kCmdCheckForUpdate = 16,
-  kCmdVisitWebSite = 17,
+  kCmdInitialize,
+  kCmdLoadProgram,
+  kCmdSaveProgram,
+  kCmdDefaultPath,
+  kCmdReloadConfig,
+  kCmdSaveConfig,
+  kCmdSaveWindowSize,
+  kCmdMidiThru,
+  kCmdIgnoreProgramChange,
+  kCmdCheckForUpdate,
+  kCmdVisitWebSite,
+  // One per window size, in GUI::GUISize's order.
+  kCmdFirstWindowSize,
 };
 }  // namespace File
 

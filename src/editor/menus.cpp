@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: ISC
 #include "menus.h"
 
+#include <memory>
+#include <span>
 #include <string>
 
 #include "commands.h"
@@ -10,10 +12,77 @@
 
 namespace {
 
-const char* const kSizeLabels[] = {"50%", "75%", "100%", "200%", "400%", "800%"};
+const char* const kSizeLabels[GUI::kNumGUISizes] = {"50%", "75%", "100%", "200%", "400%", "800%"};
 
-void resizeTo(IGEditorDelegate* delegate, int size) {
-  if (auto* panel = dynamic_cast<PanelDelegate*>(delegate)) panel->synth.resizeUI(static_cast<GUI::GUISize>(size));
+// Stands for one item per window size, each its label after the entry's text.
+constexpr int kEveryWindowSize = -2;
+
+// One item of a menu: its text and what choosing it does. A null text is a
+// separator; an item with a sub-menu does nothing itself.
+struct MenuEntry {
+  const char* text;
+  int command = -1;
+  std::span<const MenuEntry> submenu = {};
+};
+
+constexpr MenuEntry kMidiSettings[] = {{"MIDI Thru", File::kCmdMidiThru},
+                                       {"Ignore Program Change", File::kCmdIgnoreProgramChange}};
+constexpr MenuEntry kWindowSizes[] = {{"", kEveryWindowSize}};
+constexpr MenuEntry kGoOnline[] = {{"Check Online for Update", File::kCmdCheckForUpdate},
+                                   {"Visit " WOBBLYTONE_SITE, File::kCmdVisitWebSite}};
+
+// The option menu, top to bottom.
+constexpr MenuEntry kOptionMenu[] = {
+    {"Initialize Settings", File::kCmdInitialize},
+    {nullptr},
+    {"Load Program", File::kCmdLoadProgram},
+    {"Save Program", File::kCmdSaveProgram},
+    {"Default Path for Program Files", File::kCmdDefaultPath},
+    {nullptr},
+    {"Global MIDI Settings...", -1, kMidiSettings},
+    {"Reload Configuration", File::kCmdReloadConfig},
+    {"Save Configuration", File::kCmdSaveConfig},
+    {nullptr},
+    {"Window Size", -1, kWindowSizes},
+    {"Save Window Size", File::kCmdSaveWindowSize},
+    {nullptr},
+    {"Go Online...", -1, kGoOnline},
+};
+
+// The menu a right click on the empty panel opens.
+constexpr MenuEntry kSizeMenu[] = {
+    {"Set Windows Size to ", kEveryWindowSize},
+    {nullptr},
+    {"Save Window Size", File::kCmdSaveWindowSize},
+};
+
+// Fills `menu` from `entries`; `checked` says which commands show a check mark.
+template <class Checked>
+void fill(IPopupMenu& menu, std::span<const MenuEntry> entries, const Checked& checked) {
+  for (const MenuEntry& entry : entries) {
+    if (!entry.text) {
+      menu.AddSeparator();
+      continue;
+    }
+    if (entry.command == kEveryWindowSize) {
+      for (int size = 0; size < GUI::kNumGUISizes; ++size)
+        menu.AddItem(std::string(entry.text) + kSizeLabels[size]).tag = File::kCmdFirstWindowSize + size;
+      continue;
+    }
+    IPopupMenu::Item& item = menu.AddItem(entry.text);
+    item.tag = entry.command;
+    item.checked = entry.command >= 0 && checked(entry.command);
+    if (!entry.submenu.empty()) {
+      item.submenu = std::make_unique<IPopupMenu>();
+      fill(*item.submenu, entry.submenu, checked);
+    }
+  }
+}
+
+// Runs what the chosen item of any of these menus stands for.
+void choose(IControl& caller, const IPopupMenu* chosen, int idx) {
+  const IPopupMenu::Item* item = chosen ? chosen->GetItem(idx) : nullptr;
+  if (item && item->tag >= 0) runCommand(caller.GetDelegate(), &caller, static_cast<File::Command>(item->tag));
 }
 
 }  // namespace
@@ -26,28 +95,12 @@ void IMPOptionMenu::build() {
   menu.RemoveAllItems();
   if (GetParamIdx() != -kCtrlOptionMenu) return;
   auto* panel = dynamic_cast<PanelDelegate*>(GetDelegate());
-  menu.AddItem("Initialize Settings");
-  menu.AddSeparator();
-  menu.AddItem("Load Program");
-  menu.AddItem("Save Program");
-  menu.AddItem("Default Path for Program Files");
-  menu.AddSeparator();
-  auto* midi = new IPopupMenu;
-  midi->AddItem("MIDI Thru").checked = panel && panel->synth.midiThru;
-  midi->AddItem("Ignore Program Change").checked = panel && panel->synth.ignoreProgramChange;
-  menu.AddItem("Global MIDI Settings...", midi);
-  menu.AddItem("Reload Configuration");
-  menu.AddItem("Save Configuration");
-  menu.AddSeparator();
-  auto* sizes = new IPopupMenu;
-  for (const char* label : kSizeLabels) sizes->AddItem(label);
-  menu.AddItem("Window Size", sizes);
-  menu.AddItem("Save Window Size");
-  menu.AddSeparator();
-  auto* online = new IPopupMenu;
-  online->AddItem("Check Online for Update");
-  online->AddItem(std::string("Visit ") + kMakerWebSite);
-  menu.AddItem("Go Online...", online);
+  fill(menu, kOptionMenu, [panel](int command) {
+    if (!panel) return false;
+    if (command == File::kCmdMidiThru) return panel->synth.midiThru.load();
+    if (command == File::kCmdIgnoreProgramChange) return panel->synth.ignoreProgramChange.load();
+    return false;
+  });
 }
 
 void IMPOptionMenu::OnMouseDown(float x, float y, const IMouseMod&) {
@@ -58,32 +111,7 @@ void IMPOptionMenu::OnMouseDown(float x, float y, const IMouseMod&) {
 }
 
 void IMPOptionMenu::OnPopupMenuSelection(IPopupMenu* chosen, int idx) {
-  if (!chosen || GetParamIdx() != -kCtrlOptionMenu) return;
-  if (chosen == menu.GetItem(10)->submenu.get()) {
-    resizeTo(GetDelegate(), idx);
-    return;
-  }
-  int command = idx;
-  if (chosen == menu.GetItem(6)->submenu.get()) command = idx + 14;
-  if (chosen == menu.GetItem(13)->submenu.get()) command = idx + 16;
-  switch (command) {
-    case File::kCmdInitialize:
-    case File::kCmdLoadProgram:
-    case File::kCmdSaveProgram:
-    case File::kCmdDefaultPath:
-    case File::kCmdReloadConfig:
-    case File::kCmdSaveConfig:
-    case File::kCmdSaveWindowSize:
-    case File::kCmdMidiThru:
-    case File::kCmdIgnoreProgramChange:
-    case File::kCmdCheckForUpdate:
-      runCommand(GetDelegate(), this, static_cast<File::Command>(command));
-      break;
-    case File::kCmdVisitWebSite:
-      if (GetUI()) GetUI()->OpenURL(kMakerWebSite);
-      break;
-    default: break;
-  }
+  if (GetParamIdx() == -kCtrlOptionMenu) choose(*this, chosen, idx);
 }
 
 // --- size menu
@@ -92,9 +120,7 @@ IMPSizeContextControl::IMPSizeContextControl(const IRECT& bounds, int paramIdx) 
 
 void IMPSizeContextControl::OnInit() {
   menu.RemoveAllItems();
-  for (const char* label : kSizeLabels) menu.AddItem(std::string("Set Windows Size to ") + label);
-  menu.AddSeparator();
-  menu.AddItem("Save Window Size");
+  fill(menu, kSizeMenu, [](int) { return false; });
 }
 
 void IMPSizeContextControl::OnMouseDown(float x, float y, const IMouseMod& mod) {
@@ -104,7 +130,5 @@ void IMPSizeContextControl::OnMouseDown(float x, float y, const IMouseMod& mod) 
 }
 
 void IMPSizeContextControl::OnPopupMenuSelection(IPopupMenu* chosen, int idx) {
-  if (!chosen || GetParamIdx() != -kCtrlSizeMenu) return;
-  if (idx >= 0 && idx <= 5) resizeTo(GetDelegate(), idx);
-  if (idx == 7) saveWindowSize(GetDelegate(), this);
+  if (GetParamIdx() == -kCtrlSizeMenu) choose(*this, chosen, idx);
 }

@@ -3,5 +3,5 @@
 #pragma once
 
 namespace GUI {
-enum GUISize { kGUISize50 = 0, kGUISize75, kGUISize100, kGUISize200, kGUISize400, kGUISize800 };
+enum GUISize { kGUISize50 = 0, kGUISize75, kGUISize100, kGUISize200, kGUISize400, kGUISize800, kNumGUISizes };
 }  // namespace GUI

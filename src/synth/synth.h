@@ -88,8 +88,9 @@ class Synth : public IPluginBase, public PitchSteps {
   // "Reload Configuration" while the engine plays: the options and the scale
   // are taken here, the learned controllers queued for the audio thread.
   bool reloadConfig();
-  // what: -1 everything, 1 the scale, 14 "MIDI Thru", 15 "Ignore Program Change".
-  bool saveConfig(int what);
+  // What a save writes: all settings, or the one a menu item changed.
+  enum class ConfigPart { everything, windowScale, midiThru, ignoreProgramChange };
+  bool saveConfig(ConfigPart part);
   // Stores the program folder in the configuration file; false when it could
   // not (a folder name with a line break is refused, never written raw).
   bool storeProgramPath(WDL_String* path);

@@ -119,18 +119,20 @@ bool Synth::readConfig(int (&controllers)[kNumControllers]) {
   return true;
 }
 
-bool Synth::saveConfig(int what) {
+bool Synth::saveConfig(ConfigPart part) {
   if (!*iniPath.Get()) return false;  // no home folder: nothing is written
+  const auto writes = [part](ConfigPart p) { return part == ConfigPart::everything || part == p; };
   char text[64];
-  if (what < 0 || what == 1) {
+  if (writes(ConfigPart::windowScale)) {
     std::snprintf(text, sizeof text, "%f", windowScale);
     WritePrivateProfileString("Editor", "Scale", text, iniPath.Get());
   }
-  if (what < 0 || what == 14) WritePrivateProfileString("MIDI Global", "MIDI Thru", midiThru ? "true" : "false", iniPath.Get());
-  if (what < 0 || what == 15)
+  if (writes(ConfigPart::midiThru))
+    WritePrivateProfileString("MIDI Global", "MIDI Thru", midiThru ? "true" : "false", iniPath.Get());
+  if (writes(ConfigPart::ignoreProgramChange))
     WritePrivateProfileString("MIDI Global", "Ignore Program Change", ignoreProgramChange ? "true" : "false",
                               iniPath.Get());
-  if (what < 0) {
+  if (part == ConfigPart::everything) {
     WritePrivateProfileSection("MIDI Control", "\0", iniPath.Get());
     char key[16];
     for (int cc = 0; cc < kNumControllers; ++cc) {

@@ -15,6 +15,8 @@ class IPopupMenu {
     bool separator = false;
     bool checked = false;
     bool enabled = true;
+    // What the menu's owner does when the item is chosen; -1: nothing.
+    int tag = -1;
     std::unique_ptr<IPopupMenu> submenu;
   };
 
