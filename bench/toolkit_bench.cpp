@@ -22,6 +22,7 @@ class ParamsOnly : public EditorInstrument {
   void setModWheel(double) override {}
   void doMidiLearn(bool) override {}
   void doMidiUnlearn(bool) override {}
+  void clickMessage() override {}
   Wobblytone synth;
 };
 

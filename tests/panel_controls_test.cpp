@@ -73,7 +73,7 @@ TEST_F(PanelControls, BrokenKnobShowsTheDamagedArtWithoutShadowAndStillWorks) {
 
 TEST_F(PanelControls, KeysPlayLatchAndRelease) {
   IGraphics& g = editor.g;
-  auto* key = static_cast<IMPKey*>(g.AttachControl(new IMPKey(964, 604, g.LoadBitmap("key.png", 2), 60), 75));
+  auto* key = static_cast<IMPKey*>(g.AttachControl(new IMPKey(964, 604, g.LoadBitmap("key.png", 2), 60, editor.instrument), 75));
   auto& notes = editor.instrument.notes;
   using Note = std::pair<int, bool>;
 
@@ -102,7 +102,7 @@ TEST_F(PanelControls, KeysPlayLatchAndRelease) {
 
 TEST_F(PanelControls, KeyShowsNotesHeldElsewhere) {
   IGraphics& g = editor.g;
-  g.AttachControl(new IMPKey(964, 604, g.LoadBitmap("key.png", 2), 60), 75);
+  g.AttachControl(new IMPKey(964, 604, g.LoadBitmap("key.png", 2), 60, editor.instrument), 75);
   editor.instrument.held.insert(60);  // held by MIDI
   g.GetControlWithTag(75)->SetDirty(false);
   editor.render();
@@ -112,7 +112,7 @@ TEST_F(PanelControls, KeyShowsNotesHeldElsewhere) {
 TEST_F(PanelControls, MidiLearnSwitchLearnsAndSwapsModeOnlyWhileOff) {
   IGraphics& g = editor.g;
   auto* learn = static_cast<IMPSwitchMidiLearn*>(
-      g.AttachControl(new IMPSwitchMidiLearn(200, 40, g.LoadBitmap("learn.png", 2), -kCtrlMidiLearn), kCtrlMidiLearn));
+      g.AttachControl(new IMPSwitchMidiLearn(200, 40, g.LoadBitmap("learn.png", 2), -kCtrlMidiLearn, editor.instrument), kCtrlMidiLearn));
   editor.render(true);
   EXPECT_EQ(greenAt(editor.host, 240, 60), 180);
   EXPECT_EQ(frameAt(editor.host, 240, 60), 1);
@@ -194,9 +194,9 @@ TEST_F(PanelControls, CornerResizerDrawsItsTriangleBrighterUnderThePointer) {
 TEST_F(PanelControls, WheelsWriteTheEngineAndThePitchWheelRecentres) {
   IGraphics& g = editor.g;
   auto* pitch = static_cast<IMPBender*>(
-      g.AttachControl(new IMPBender(92, 740, 176, g.LoadBitmap("wheel.png"), -kCtrlPitchWheel), kCtrlPitchWheel));
+      g.AttachControl(new IMPBender(92, 740, 176, g.LoadBitmap("wheel.png"), -kCtrlPitchWheel, editor.instrument), kCtrlPitchWheel));
   auto* mod = static_cast<IMPBender*>(
-      g.AttachControl(new IMPBender(192, 740, 176, g.LoadBitmap("wheel.png"), -kCtrlModWheel), kCtrlModWheel));
+      g.AttachControl(new IMPBender(192, 740, 176, g.LoadBitmap("wheel.png"), -kCtrlModWheel, editor.instrument), kCtrlModWheel));
   pitch->SetValueFromDelegate(0.5);
 
   editor.hover(120, 830);

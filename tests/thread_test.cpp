@@ -134,7 +134,7 @@ TEST(TwoThreads, TheEditorAndTheAudioThreadShareAnInstance) {
   for (; std::chrono::steady_clock::now() < until; ++rounds) {
     const File::Command command = commands[rounds % std::size(commands)];
     window.fileAnswers.push_back(home + "/threads.fxp");
-    runCommand(&editor.delegate(), strip, command);
+    runCommand(editor.delegate(), g, command);
     for (int i = 0; i < 3; ++i) answerBox(g);
     window.fileAnswers.clear();
     editor.delegate().clickMessage();

@@ -78,6 +78,7 @@ class RecordingInstrument : public EditorInstrument {
   void setModWheel(double amount) override { modWheel = amount; }
   void doMidiLearn(bool on) override { learnCalls.emplace_back(true, on); }
   void doMidiUnlearn(bool on) override { learnCalls.emplace_back(false, on); }
+  void clickMessage() override { ++messageClicks; }
 
   Wobblytone synth;
   std::vector<std::pair<int, double>> sent;
@@ -85,6 +86,7 @@ class RecordingInstrument : public EditorInstrument {
   std::set<int> held;
   double pitchBend = 0, modWheel = 0;
   std::vector<std::pair<bool, bool>> learnCalls;  // (learn, on)
+  int messageClicks = 0;
 };
 
 // A canvas at scale 1.0 with the test bitmaps, drawn off-screen.

@@ -64,24 +64,18 @@ void defaultPath(PanelDelegate& panel, IGraphics& g) {
 
 }  // namespace
 
-void saveWindowSize(IGEditorDelegate* delegate, IControl* caller) {
-  auto* panel = dynamic_cast<PanelDelegate*>(delegate);
-  if (!panel || !caller || !caller->GetUI()) return;
-  IGraphics& g = *caller->GetUI();
+void saveWindowSize(PanelDelegate& panel, IGraphics& g) {
   // The scale drawn now, so that a size set with the corner is saved too.
-  panel->synth.windowScale = g.GetDrawScale();
-  panel->synth.saveConfig(Synth::ConfigPart::windowScale);
+  panel.synth.windowScale = g.GetDrawScale();
+  panel.synth.saveConfig(Synth::ConfigPart::windowScale);
   g.ShowMessageBox(format("The current window size was saved to the INI configuration file:\n%s",
-                          panel->synth.iniPath.Get())
+                          panel.synth.iniPath.Get())
                        .c_str(),
                    "Save Window Size", EMsgBoxType::OK);
 }
 
-void runCommand(IGEditorDelegate* delegate, IControl* caller, File::Command command) {
-  auto* panel = dynamic_cast<PanelDelegate*>(delegate);
-  if (!panel || !caller || !caller->GetUI()) return;
-  IGraphics& g = *caller->GetUI();
-  Wobblytone& synth = panel->synth;
+void runCommand(PanelDelegate& panel, IGraphics& g, File::Command command) {
+  Wobblytone& synth = panel.synth;
   if (Synth::pathToPrograms().empty()) Synth::setPathToPrograms(synth.programPath.Get());
 
   switch (command) {
@@ -91,9 +85,9 @@ void runCommand(IGEditorDelegate* delegate, IControl* caller, File::Command comm
                          if (r != EMsgBoxResult::No) synth.requestInitialize();
                        });
       break;
-    case File::kCmdLoadProgram: loadProgram(*panel, g); break;
-    case File::kCmdSaveProgram: saveProgram(*panel, g); break;
-    case File::kCmdDefaultPath: defaultPath(*panel, g); break;
+    case File::kCmdLoadProgram: loadProgram(panel, g); break;
+    case File::kCmdSaveProgram: saveProgram(panel, g); break;
+    case File::kCmdDefaultPath: defaultPath(panel, g); break;
     case File::kCmdReloadConfig:
       g.ShowMessageBox(format("The INI configuration file is:\n%s\n\nDo you really want to reload it?", synth.iniPath.Get())
                            .c_str(),
@@ -111,7 +105,7 @@ void runCommand(IGEditorDelegate* delegate, IControl* caller, File::Command comm
             synth.saveConfig(Synth::ConfigPart::everything);
           });
       break;
-    case File::kCmdSaveWindowSize: saveWindowSize(delegate, caller); break;
+    case File::kCmdSaveWindowSize: saveWindowSize(panel, g); break;
     case File::kCmdMidiThru:
       synth.midiThru.store(!synth.midiThru.load());
       synth.saveConfig(Synth::ConfigPart::midiThru);

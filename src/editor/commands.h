@@ -7,8 +7,8 @@
 
 #include "wobblytone_identity.h"
 
-class IControl;
-class IGEditorDelegate;
+class IGraphics;
+class PanelDelegate;
 
 namespace File {
 // What the items of the option and size menus do.
@@ -32,6 +32,7 @@ enum Command {
 // The maker's site, opened by "Visit …".
 constexpr const char* kMakerWebSite = Identity::kSite;
 
-void runCommand(IGEditorDelegate* delegate, IControl* caller, File::Command command);
+// `g` is the editor's graphics context, for its dialogs and message boxes.
+void runCommand(PanelDelegate& panel, IGraphics& g, File::Command command);
 // Saves the editor scale to the configuration file and says where.
-void saveWindowSize(IGEditorDelegate* delegate, IControl* caller);
+void saveWindowSize(PanelDelegate& panel, IGraphics& g);

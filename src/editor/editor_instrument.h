@@ -14,11 +14,13 @@ class EditorInstrument : public IGEditorDelegate {
   virtual void setNoteOff(int note) = 0;
   // Whether the note is held (by a key, by MIDI or by a latch).
   virtual bool isKeyPressed(int note) const = 0;
-  // The wheels write the engine's pitch bend (−1 … +1) and modulation
-  // (0 … 1) directly; nothing goes to the host.
+  // The wheels set the engine's pitch bend (−1 … +1) and modulation
+  // (0 … 1); nothing goes to the host.
   virtual void setPitchBend(double bend) = 0;
   virtual void setModWheel(double amount) = 0;
   // The MIDI-learn switch.
   virtual void doMidiLearn(bool on) = 0;
   virtual void doMidiUnlearn(bool on) = 0;
+  // A click on the message strip.
+  virtual void clickMessage() = 0;
 };

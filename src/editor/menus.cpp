@@ -80,25 +80,28 @@ void fill(IPopupMenu& menu, std::span<const MenuEntry> entries, const Checked& c
 }
 
 // Runs what the chosen item of any of these menus stands for.
-void choose(IControl& caller, const IPopupMenu* chosen, int idx) {
+void choose(PanelDelegate& panel, IControl& caller, const IPopupMenu* chosen, int idx) {
   const IPopupMenu::Item* item = chosen ? chosen->GetItem(idx) : nullptr;
-  if (item && item->tag >= 0) runCommand(caller.GetDelegate(), &caller, static_cast<File::Command>(item->tag));
+  if (item && item->tag >= 0 && caller.GetUI())
+    runCommand(panel, *caller.GetUI(), static_cast<File::Command>(item->tag));
 }
 
 }  // namespace
 
 // --- option menu
 
-IMPOptionMenu::IMPOptionMenu(const IRECT& bounds, int paramIdx) : IControl(bounds, paramIdx) { mPointingHand = true; }
+IMPOptionMenu::IMPOptionMenu(const IRECT& bounds, int paramIdx, PanelDelegate& panel)
+    : IControl(bounds, paramIdx), panel(panel) {
+  mPointingHand = true;
+}
 
 void IMPOptionMenu::build() {
   menu.RemoveAllItems();
   if (GetParamIdx() != -kCtrlOptionMenu) return;
-  auto* panel = dynamic_cast<PanelDelegate*>(GetDelegate());
-  fill(menu, kOptionMenu, [panel](int command) {
-    if (!panel) return false;
-    if (command == File::kCmdMidiThru) return panel->synth.midiThru.load();
-    if (command == File::kCmdIgnoreProgramChange) return panel->synth.ignoreProgramChange.load();
+  const Wobblytone& synth = panel.synth;
+  fill(menu, kOptionMenu, [&synth](int command) {
+    if (command == File::kCmdMidiThru) return synth.midiThru.load();
+    if (command == File::kCmdIgnoreProgramChange) return synth.ignoreProgramChange.load();
     return false;
   });
 }
@@ -111,12 +114,13 @@ void IMPOptionMenu::OnMouseDown(float x, float y, const IMouseMod&) {
 }
 
 void IMPOptionMenu::OnPopupMenuSelection(IPopupMenu* chosen, int idx) {
-  if (GetParamIdx() == -kCtrlOptionMenu) choose(*this, chosen, idx);
+  if (GetParamIdx() == -kCtrlOptionMenu) choose(panel, *this, chosen, idx);
 }
 
 // --- size menu
 
-IMPSizeContextControl::IMPSizeContextControl(const IRECT& bounds, int paramIdx) : IControl(bounds, paramIdx) {}
+IMPSizeContextControl::IMPSizeContextControl(const IRECT& bounds, int paramIdx, PanelDelegate& panel)
+    : IControl(bounds, paramIdx), panel(panel) {}
 
 void IMPSizeContextControl::OnInit() {
   menu.RemoveAllItems();
@@ -130,5 +134,5 @@ void IMPSizeContextControl::OnMouseDown(float x, float y, const IMouseMod& mod) 
 }
 
 void IMPSizeContextControl::OnPopupMenuSelection(IPopupMenu* chosen, int idx) {
-  if (GetParamIdx() == -kCtrlSizeMenu) choose(*this, chosen, idx);
+  if (GetParamIdx() == -kCtrlSizeMenu) choose(panel, *this, chosen, idx);
 }

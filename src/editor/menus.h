@@ -7,9 +7,11 @@
 #include "control.h"
 #include "gui_size.h"
 
+class PanelDelegate;
+
 class IMPOptionMenu : public IControl {
  public:
-  IMPOptionMenu(const IRECT& bounds, int paramIdx);
+  IMPOptionMenu(const IRECT& bounds, int paramIdx, PanelDelegate& panel);
   void Draw(IGraphics&) override {}
   void OnMouseDown(float x, float y, const IMouseMod& mod) override;
   void OnPopupMenuSelection(IPopupMenu* menu, int idx) override;
@@ -18,11 +20,12 @@ class IMPOptionMenu : public IControl {
  private:
   void build();
   IPopupMenu menu;
+  PanelDelegate& panel;
 };
 
 class IMPSizeContextControl : public IControl {
  public:
-  IMPSizeContextControl(const IRECT& bounds, int paramIdx);
+  IMPSizeContextControl(const IRECT& bounds, int paramIdx, PanelDelegate& panel);
   void OnInit() override;
   void Draw(IGraphics&) override {}
   void OnMouseDown(float x, float y, const IMouseMod& mod) override;
@@ -31,4 +34,5 @@ class IMPSizeContextControl : public IControl {
 
  private:
   IPopupMenu menu;
+  PanelDelegate& panel;
 };

@@ -2,10 +2,9 @@
 #include "message_strip.h"
 
 #include "graphics.h"
-#include "panel_delegate.h"
 
-IMPMessage::IMPMessage(const IRECT& bounds, const IText& style, const IText& quipStyle)
-    : ITextControl(bounds, "", style, COLOR_TRANSPARENT), quipText(quipStyle) {}
+IMPMessage::IMPMessage(const IRECT& bounds, const IText& style, const IText& quipStyle, EditorInstrument& instrument)
+    : ITextControl(bounds, "", style, COLOR_TRANSPARENT), quipText(quipStyle), instrument(instrument) {}
 
 void IMPMessage::OnInit() {
   logo = GetUI()->LoadBitmap("mpmlogo50.png", 1);
@@ -30,5 +29,5 @@ void IMPMessage::Draw(IGraphics& g) {
 }
 
 void IMPMessage::OnMouseDown(float, float, const IMouseMod&) {
-  if (auto* panel = dynamic_cast<PanelDelegate*>(GetDelegate())) panel->clickMessage();
+  instrument.clickMessage();
 }

@@ -5,10 +5,11 @@
 #pragma once
 
 #include "control.h"
+#include "editor_instrument.h"
 
 class IMPMessage : public ITextControl {
  public:
-  IMPMessage(const IRECT& bounds, const IText& style, const IText& quipStyle);
+  IMPMessage(const IRECT& bounds, const IText& style, const IText& quipStyle, EditorInstrument& instrument);
   void OnInit() override;
   void Draw(IGraphics& g) override;
   void OnMouseDown(float x, float y, const IMouseMod& mod) override;
@@ -24,4 +25,5 @@ class IMPMessage : public ITextControl {
   IBitmap logo;
   IText quipText;
   IRECT logoRect, quipRect;
+  EditorInstrument& instrument;
 };

@@ -7,12 +7,6 @@
 #include "host/param.h"
 #include "panel_ids.h"
 
-namespace {
-
-EditorInstrument* instrumentOf(const IControl& c) { return dynamic_cast<EditorInstrument*>(c.GetDelegate()); }
-
-}  // namespace
-
 // --- IMPKnob
 
 IMPKnob::IMPKnob(float x, float y, const IBitmap& bitmap, const IBitmap& shadow, bool broken, int paramIdx)
@@ -34,43 +28,42 @@ void IMPKnob::Draw(IGraphics& g) {
 
 // --- IMPBender
 
-IMPBender::IMPBender(float x, float y, float trackLength, const IBitmap& handle, int paramIdx)
-    : IBSliderControl(x, y, trackLength, handle, paramIdx, EDirection::Vertical, 4.0) {
+IMPBender::IMPBender(float x, float y, float trackLength, const IBitmap& handle, int paramIdx,
+                     EditorInstrument& instrument)
+    : IBSliderControl(x, y, trackLength, handle, paramIdx, EDirection::Vertical, 4.0), instrument(instrument) {
   mHideCursorOnDrag = false;
   mPointingHand = true;
 }
 
-void IMPBender::OnInit() { instrument = instrumentOf(*this); }
-
 void IMPBender::OnMouseDrag(float x, float y, float dX, float dY, const IMouseMod& mod) {
   IBSliderControl::OnMouseDrag(x, y, dX, dY, mod);
-  if (!instrument) return;
   if (IsPitchWheel())
-    instrument->setPitchBend(2 * GetValue() - 1);
+    instrument.setPitchBend(2 * GetValue() - 1);
   else
-    instrument->setModWheel(GetValue());
+    instrument.setModWheel(GetValue());
 }
 
 void IMPBender::OnMouseOut() {
   IControl::OnMouseOut();
   if (IsPitchWheel()) {
     SetValue(0.5);
-    if (instrument) instrument->setPitchBend(0);
+    instrument.setPitchBend(0);
     SetDirty(false);
   }
 }
 
 // --- IMPKey
 
-IMPKey::IMPKey(float x, float y, const IBitmap& bitmap, int note)
-    : IButtonControlBase(IRECT(x, y, x + bitmap.W(), y + bitmap.FH())), IBitmapBase(bitmap), note(note) {
+IMPKey::IMPKey(float x, float y, const IBitmap& bitmap, int note, EditorInstrument& instrument)
+    : IButtonControlBase(IRECT(x, y, x + bitmap.W(), y + bitmap.FH())),
+      IBitmapBase(bitmap),
+      note(note),
+      instrument(instrument) {
   mPointingHand = true;
 }
 
-void IMPKey::OnInit() { instrument = instrumentOf(*this); }
-
 void IMPKey::Draw(IGraphics& g) {
-  SetValue(instrument && instrument->isKeyPressed(note) ? 1 : 0);
+  SetValue(instrument.isKeyPressed(note) ? 1 : 0);
   DrawBitmapFrame(g, mRECT, FrameFor(mValue), &mBlend);
 }
 
@@ -80,21 +73,22 @@ void IMPKey::OnMouseDown(float x, float y, const IMouseMod& mod) {
     latched = false;
     return;
   }
-  if (instrument) instrument->setNoteOn(note);
+  instrument.setNoteOn(note);
   latched = mod.R;
 }
 
 void IMPKey::OnMouseUp(float, float, const IMouseMod&) {
   if (latched) return;
-  if (instrument) instrument->setNoteOff(note);
+  instrument.setNoteOff(note);
   SetValue(0);
   SetDirty(true);
 }
 
 // --- IMPSwitchMidiLearn
 
-IMPSwitchMidiLearn::IMPSwitchMidiLearn(float x, float y, const IBitmap& bitmap, int paramIdx)
-    : IBSwitchControl(x, y, bitmap, paramIdx) {}
+IMPSwitchMidiLearn::IMPSwitchMidiLearn(float x, float y, const IBitmap& bitmap, int paramIdx,
+                                       EditorInstrument& instrument)
+    : IBSwitchControl(x, y, bitmap, paramIdx), instrument(instrument) {}
 
 void IMPSwitchMidiLearn::OnInit() {
   learnBitmap = GetUI()->LoadBitmap("learn.png", 2);
@@ -108,12 +102,10 @@ void IMPSwitchMidiLearn::Draw(IGraphics& g) {
 void IMPSwitchMidiLearn::OnMouseDown(float x, float y, const IMouseMod& mod) {
   if (mod.L) {
     IBSwitchControl::OnMouseDown(x, y, mod);
-    if (EditorInstrument* instrument = instrumentOf(*this)) {
-      if (learnMode)
-        instrument->doMidiLearn(GetValue() > 0);
-      else
-        instrument->doMidiUnlearn(GetValue() > 0);
-    }
+    if (learnMode)
+      instrument.doMidiLearn(GetValue() > 0);
+    else
+      instrument.doMidiUnlearn(GetValue() > 0);
   } else if (mod.R && GetValue() == 0) {
     // Only while off: a learn in progress keeps its mode.
     learnMode = !learnMode;

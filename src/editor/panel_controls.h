@@ -30,22 +30,20 @@ class IMPKnob : public IBKnobControl {
 // centre when the pointer leaves it.
 class IMPBender : public IBSliderControl {
  public:
-  IMPBender(float x, float y, float trackLength, const IBitmap& handle, int paramIdx);
-  void OnInit() override;
+  IMPBender(float x, float y, float trackLength, const IBitmap& handle, int paramIdx, EditorInstrument& instrument);
   void OnMouseDrag(float x, float y, float dX, float dY, const IMouseMod& mod) override;
   void OnMouseOut() override;
   bool IsPitchWheel() const { return GetParamIdx() == -kCtrlPitchWheel; }
 
  private:
-  EditorInstrument* instrument = nullptr;
+  EditorInstrument& instrument;
 };
 
 // A key of the keyboard. A left click plays the note while held; a right
 // click latches it; the next click on a latched key releases it on mouse-up.
 class IMPKey : public IButtonControlBase, public IBitmapBase {
  public:
-  IMPKey(float x, float y, const IBitmap& bitmap, int note);
-  void OnInit() override;
+  IMPKey(float x, float y, const IBitmap& bitmap, int note, EditorInstrument& instrument);
   void Draw(IGraphics& g) override;
   void OnMouseDown(float x, float y, const IMouseMod& mod) override;
   void OnMouseUp(float x, float y, const IMouseMod& mod) override;
@@ -55,14 +53,14 @@ class IMPKey : public IButtonControlBase, public IBitmapBase {
  private:
   int note;
   bool latched = false;
-  EditorInstrument* instrument = nullptr;
+  EditorInstrument& instrument;
 };
 
 // The MIDI-learn switch: learns or, after a right click while off,
 // unlearns; the bitmap shows which.
 class IMPSwitchMidiLearn : public IBSwitchControl {
  public:
-  IMPSwitchMidiLearn(float x, float y, const IBitmap& bitmap, int paramIdx);
+  IMPSwitchMidiLearn(float x, float y, const IBitmap& bitmap, int paramIdx, EditorInstrument& instrument);
   void OnInit() override;
   void Draw(IGraphics& g) override;
   void OnMouseDown(float x, float y, const IMouseMod& mod) override;
@@ -71,6 +69,7 @@ class IMPSwitchMidiLearn : public IBSwitchControl {
  private:
   bool learnMode = true;
   IBitmap learnBitmap, unlearnBitmap;
+  EditorInstrument& instrument;
 };
 
 // A lamp: one frame, shown or hidden by the idle update.

@@ -27,7 +27,7 @@ class PanelDelegate : public EditorInstrument {
 
   // A click on the message strip repairs the unit: a new fuse, or the next
   // warm-up step. It goes to the host like any parameter change.
-  void clickMessage();
+  void clickMessage() override;
 
   Wobblytone& synth;
   EditorLink& link;

@@ -36,11 +36,11 @@ void WobblytoneEditor::layout() {
   ui.EnableMouseOver(true);
   ui.EnableTooltips(true);
   ui.AttachBackground("back.jpg");
-  ui.AttachControl(new IMPSizeContextControl(IRECT(0, 0, kEditorWidth, kEditorHeight), -kCtrlSizeMenu));
+  ui.AttachControl(new IMPSizeContextControl(IRECT(0, 0, kEditorWidth, kEditorHeight), -kCtrlSizeMenu, panel));
   ui.SetScaleConstraints(0.25f, 2.0f);
   ui.Resize(kEditorWidth, kEditorHeight, synth.windowScale);
   ui.AttachCornerResizer(new IMPCornerResizer(ui.GetBounds(), 32), EUIResizerMode::Scale, false);
-  ui.AttachControl(new IMPOptionMenu(IRECT(1688, 536, 1912, 584), -kCtrlOptionMenu));
+  ui.AttachControl(new IMPOptionMenu(IRECT(1688, 536, 1912, 584), -kCtrlOptionMenu, panel));
   // A fresh editor always starts with learning off.
   synth.requestMidiLearn(false);
 
@@ -49,7 +49,7 @@ void WobblytoneEditor::layout() {
     IControl* control = nullptr;
     switch (c.kind) {
       case PanelKind::LearnSwitch:
-        control = ui.AttachControl(new IMPSwitchMidiLearn(x, y, ui.LoadBitmap(c.bitmap, 2), c.param), c.tag);
+        control = ui.AttachControl(new IMPSwitchMidiLearn(x, y, ui.LoadBitmap(c.bitmap, 2), c.param, panel), c.tag);
         break;
       case PanelKind::DropDown: control = ui.AttachControl(new IMPDropDown(c.place, c.param)); break;
       case PanelKind::Knob: {
@@ -63,13 +63,14 @@ void WobblytoneEditor::layout() {
         break;
       case PanelKind::Lamp: control = ui.AttachControl(new IMPLamp(x, y, ui.LoadBitmap(c.bitmap, 1), c.param), c.tag); break;
       case PanelKind::Bender:
-        control = ui.AttachControl(new IMPBender(x, y, 176, ui.LoadBitmap(c.bitmap, 1), c.param), c.tag);
+        control = ui.AttachControl(new IMPBender(x, y, 176, ui.LoadBitmap(c.bitmap, 1), c.param, panel), c.tag);
         break;
       case PanelKind::Message: {
         const IText style(30, IColor(220, 255, 255, 255), kPanelFont, EAlign::Center, EVAlign::Middle);
         IText quip = style;
         quip.mAlign = EAlign::Near;
-        control = ui.AttachControl(new IMPMessage(c.place, style, quip), c.tag);
+        strip = new IMPMessage(c.place, style, quip, panel);
+        control = ui.AttachControl(strip, c.tag);
         break;
       }
       case PanelKind::Keyboard: attachKeyboard(); break;
@@ -84,13 +85,12 @@ void WobblytoneEditor::layout() {
 
 void WobblytoneEditor::attachKeyboard() {
   for (const PanelKey& key : keyboardKeys())
-    g->AttachControl(new IMPKey(key.x, kKeyTop, g->LoadBitmap(key.bitmap, 2), key.note), key.note + 15);
+    g->AttachControl(new IMPKey(key.x, kKeyTop, g->LoadBitmap(key.bitmap, 2), key.note, panel), key.note + 15);
 }
 
 void WobblytoneEditor::setMessage() {
   Wobblytone& synth = panel.synth;
   if (!g->WindowIsOpen()) return;
-  auto* strip = dynamic_cast<IMPMessage*>(g->GetControlWithTag(kCtrlMessage));
   if (!strip) return;
   bool showLogo = false;
   std::string text;

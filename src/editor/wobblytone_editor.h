@@ -9,6 +9,7 @@
 #include <string>
 
 #include "graphics.h"
+#include "message_strip.h"
 #include "panel_delegate.h"
 #include "user_dialogs.h"
 
@@ -42,4 +43,5 @@ class WobblytoneEditor : private UserDialogs {
 
   PanelDelegate panel;
   std::unique_ptr<IGraphics> g;
+  IMPMessage* strip = nullptr;  // owned by g, made once by layout()
 };
