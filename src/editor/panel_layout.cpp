@@ -21,28 +21,21 @@ constexpr const char* kQuipVolume = "\"Maybe some WD-40 does help...?\"";
 constexpr const char* kQuipA440 = "\"Gimme an A!\"";
 constexpr const char* kQuipVoltage = "\"Not a good idea to fiddle with it while powered...\"";
 
-constexpr const char* kKnob = "knob.png";
-constexpr const char* kKnobShadow = "shadow_knob.png";
-constexpr const char* kBigKnob = "knob_big.png";
-constexpr const char* kBigShadow = "shadow_knobbig.png";
-constexpr const char* kRotary = "switch_a.png";
-constexpr const char* kRotaryShadow = "shadow_switch_a.png";
-
-PanelControl knob(float x, float y, const char* bitmap, const char* shadow, int param, int slot,
-                  const char* quip = nullptr) {
-  return {PanelKind::Knob, IRECT(x, y, x, y), bitmap, shadow, param, -1, slot, quip};
+PanelControl knob(int x, int y, int param, int slot, const char* quip = nullptr, Side side = Side::Below) {
+  return {Part::Knob, x, y, param, "knob.png", -1, slot, quip, nullptr, Marks::None, side};
 }
-
-PanelControl toggle(float x, float y, const char* bitmap, int param, const char* quip = nullptr) {
-  return {PanelKind::Switch, IRECT(x, y, x, y), bitmap, nullptr, param, -1, -1, quip};
+PanelControl bigKnob(int x, int y, int param, int slot, const char* quip) {
+  return {Part::BigKnob, x, y, param, "knob_big.png", -1, slot, quip};
 }
-
-PanelControl lamp(float x, float y, const char* bitmap, int tag) {
-  return {PanelKind::Lamp, IRECT(x, y, x, y), bitmap, nullptr, -kCtrlOverloadLamp, tag, -1, nullptr};
+PanelControl rotary(int x, int y, int param, int slot, Marks marks, const char* quip = nullptr) {
+  return {Part::Rotary, x, y, param, "switch_a.png", -1, slot, quip, nullptr, marks};
 }
-
-PanelControl wheel(float x, int role) {
-  return {PanelKind::Bender, IRECT(x, 740, x, 740), "wheel_handle.png", nullptr, -role, role, -1, nullptr};
+PanelControl rocker(Part part, int x, int y, int param, const char* bitmap, Marks marks, const char* quip = nullptr,
+                    Side side = Side::Below) {
+  return {part, x, y, param, bitmap, -1, -1, quip, nullptr, marks, side};
+}
+PanelControl wheel(int x, int role, const char* label) {
+  return {Part::Wheel, x, 740, -role, "wheel_handle.png", role, -1, nullptr, label};
 }
 
 }  // namespace
@@ -68,60 +61,106 @@ int framesOf(const char* file) {
 
 const std::vector<PanelControl>& panelControls() {
   static const std::vector<PanelControl> controls = {
-      {PanelKind::LearnSwitch, IRECT(200, 40, 200, 40), "learn.png", nullptr, -kCtrlMidiLearn, kCtrlMidiLearn},
-      {PanelKind::DropDown, IRECT(42, 40, 136, 80), nullptr, nullptr, kOverSample, -1, -1, kQuipDropDown},
-      knob(128, 144, kKnob, kKnobShadow, kTune, 0, kQuipTune),
-      knob(56, 280, kKnob, kKnobShadow, kGlideTime, 1),
-      knob(200, 280, kKnob, kKnobShadow, kModMix, 2),
-      toggle(272, 172, "switch_h_red.png", kOscMod),
-      toggle(320, 346, "switch_v_red.png", kOsc3Control),
-      knob(368, 80, kRotary, kRotaryShadow, kOsc1Range, 3),
-      knob(624, 80, kRotary, kRotaryShadow, kOsc1Waveform, 4),
-      knob(368, 208, kRotary, kRotaryShadow, kOsc2Range, 5),
-      knob(496, 208, kBigKnob, kBigShadow, kOsc2Frequency, 6, kQuipFrequency),
-      knob(624, 208, kRotary, kRotaryShadow, kOsc2Waveform, 7, kQuipOsc2Waveform),
-      knob(368, 336, kRotary, kRotaryShadow, kOsc3Range, 8),
-      knob(496, 336, kBigKnob, kBigShadow, kOsc3Frequency, 9, kQuipFrequency),
-      knob(624, 336, kRotary, kRotaryShadow, kOsc3Waveform, 10),
-      knob(768, 88, kKnob, kKnobShadow, kOsc1Volume, 11),
-      knob(768, 216, kKnob, kKnobShadow, kOsc2Volume, 12),
-      knob(768, 344, kKnob, kKnobShadow, kOsc3Volume, 13),
-      knob(1024, 152, kKnob, kKnobShadow, kExternalInputVolume, 14, kQuipExternal),
-      knob(1024, 280, kKnob, kKnobShadow, kNoiseVolume, 15, kQuipNoise),
-      toggle(896, 108, "switch_h_blue.png", kOsc1),
-      toggle(896, 172, "switch_h_blue.png", kExternalInput, kQuipExternal),
-      toggle(896, 236, "switch_h_blue.png", kOsc2),
-      toggle(896, 300, "switch_h_blue.png", kNoise, kQuipNoise),
-      toggle(896, 364, "switch_h_blue.png", kOsc3),
-      lamp(1144, 176, "overload.png", kCtrlOverloadLamp),
-      toggle(1142, 288, "switch_v_blue.png", kNoiseType, kQuipNoiseType),
-      toggle(1208, 108, "switch_h_red.png", kFilterMod),
-      toggle(1208, 168, "switch_h_red.png", kFilterControl1),
-      toggle(1208, 228, "switch_h_red.png", kFilterControl2),
-      knob(1320, 88, kKnob, kKnobShadow, kCutoff, 16, kQuipFilter),
-      knob(1448, 88, kKnob, kKnobShadow, kEmphasis, 17, kQuipFilter),
-      knob(1576, 88, kKnob, kKnobShadow, kAmountOfContour, 18, kQuipFilter),
-      knob(1320, 208, kKnob, kKnobShadow, kFilterAttack, 19),
-      knob(1448, 208, kKnob, kKnobShadow, kFilterDecay, 20),
-      knob(1576, 208, kKnob, kKnobShadow, kFilterSustain, 21),
-      knob(1320, 352, kKnob, kKnobShadow, kLoudnessAttack, 22),
-      knob(1448, 352, kKnob, kKnobShadow, kLoudnessDecay, 23),
-      knob(1576, 352, kKnob, kKnobShadow, kLoudnessSustain, 24),
-      knob(1704, 88, kKnob, kKnobShadow, kVolume, 25, kQuipVolume),
-      toggle(1816, 108, "switch_h_blue.png", kMainOut),
-      toggle(1708, 236, "switch_h_blue.png", kA440, kQuipA440),
-      toggle(1712, 360, "switch_b.png", kVoltage, kQuipVoltage),
-      lamp(1828, 270, "power.png", kCtrlPowerLamp),
-      toggle(1836, 354, "switch_v_black.png", kPower),
-      toggle(136, 616, "switch_h_white.png", kGlide),
-      toggle(136, 680, "switch_h_white.png", kDecay),
-      wheel(92, kCtrlPitchWheel),
-      wheel(192, kCtrlModWheel),
-      {PanelKind::Message, IRECT(376, 536, 1584, 584), nullptr, nullptr, -1, kCtrlMessage},
-      {PanelKind::Keyboard, IRECT()},
-      {PanelKind::Flash, IRECT(0, 0, kEditorWidth, kEditorHeight), nullptr, nullptr, -1, kCtrlFlash},
+      // Controllers.
+      {Part::PushSwitch, 200, 40, -kCtrlMidiLearn, "learn.png", kCtrlMidiLearn, -1, nullptr, "MIDI"},
+      {Part::Readout, 42, 40, kOverSample, nullptr, -1, -1, kQuipDropDown},
+      knob(128, 144, kTune, 0, kQuipTune),
+      knob(56, 280, kGlideTime, 1),
+      knob(200, 280, kModMix, 2),
+      rocker(Part::RockerH, 272, 172, kOscMod, "switch_h_red.png", Marks::Over),
+      rocker(Part::RockerV, 320, 346, kOsc3Control, "switch_v_red.png", Marks::Over),
+      // Oscillator bank.
+      rotary(368, 80, kOsc1Range, 3, Marks::Texts),
+      rotary(624, 80, kOsc1Waveform, 4, Marks::Symbols),
+      rotary(368, 208, kOsc2Range, 5, Marks::Texts),
+      bigKnob(496, 208, kOsc2Frequency, 6, kQuipFrequency),
+      rotary(624, 208, kOsc2Waveform, 7, Marks::Symbols, kQuipOsc2Waveform),
+      rotary(368, 336, kOsc3Range, 8, Marks::Texts),
+      bigKnob(496, 336, kOsc3Frequency, 9, kQuipFrequency),
+      rotary(624, 336, kOsc3Waveform, 10, Marks::Symbols),
+      // Mixer. A column of switches shares the position texts over its top one.
+      knob(768, 88, kOsc1Volume, 11),
+      knob(768, 216, kOsc2Volume, 12),
+      knob(768, 344, kOsc3Volume, 13),
+      knob(1024, 152, kExternalInputVolume, 14, kQuipExternal, Side::Above),
+      knob(1024, 280, kNoiseVolume, 15, kQuipNoise),
+      rocker(Part::RockerH, 896, 108, kOsc1, "switch_h_blue.png", Marks::Over),
+      rocker(Part::RockerH, 896, 172, kExternalInput, "switch_h_blue.png", Marks::None, kQuipExternal),
+      rocker(Part::RockerH, 896, 236, kOsc2, "switch_h_blue.png", Marks::None),
+      rocker(Part::RockerH, 896, 300, kNoise, "switch_h_blue.png", Marks::None, kQuipNoise),
+      rocker(Part::RockerH, 896, 364, kOsc3, "switch_h_blue.png", Marks::None),
+      {Part::OverloadLamp, 1144, 176, -kCtrlOverloadLamp, "overload.png", kCtrlOverloadLamp, -1, nullptr, "OVERLOAD",
+       Marks::None, Side::Above},
+      rocker(Part::RockerV, 1142, 288, kNoiseType, "switch_v_blue.png", Marks::Over, kQuipNoiseType),
+      // Modifiers: the filter's names above its first row and below its second.
+      rocker(Part::RockerH, 1208, 108, kFilterMod, "switch_h_red.png", Marks::Over),
+      rocker(Part::RockerH, 1208, 168, kFilterControl1, "switch_h_red.png", Marks::None),
+      rocker(Part::RockerH, 1208, 228, kFilterControl2, "switch_h_red.png", Marks::None),
+      knob(1320, 88, kCutoff, 16, kQuipFilter, Side::Above),
+      knob(1448, 88, kEmphasis, 17, kQuipFilter, Side::Above),
+      knob(1576, 88, kAmountOfContour, 18, kQuipFilter, Side::Above),
+      knob(1320, 208, kFilterAttack, 19),
+      knob(1448, 208, kFilterDecay, 20),
+      knob(1576, 208, kFilterSustain, 21),
+      knob(1320, 352, kLoudnessAttack, 22),
+      knob(1448, 352, kLoudnessDecay, 23),
+      knob(1576, 352, kLoudnessSustain, 24),
+      // Output.
+      knob(1704, 88, kVolume, 25, kQuipVolume),
+      rocker(Part::RockerH, 1816, 108, kMainOut, "switch_h_blue.png", Marks::Over),
+      rocker(Part::RockerH, 1708, 236, kA440, "switch_h_blue.png", Marks::Over, kQuipA440),
+      rocker(Part::Slide, 1712, 360, kVoltage, "switch_b.png", Marks::Over, kQuipVoltage),
+      // The power lamp takes the overload lamp's role slot: both are shown by the idle update.
+      {Part::PowerLamp, 1828, 270, -kCtrlOverloadLamp, "power.png", kCtrlPowerLamp},
+      rocker(Part::PowerRocker, 1836, 354, kPower, "switch_v_black.png", Marks::BesideLeft),
+      // Left of the keyboard.
+      rocker(Part::RockerH, 136, 616, kGlide, "switch_h_white.png", Marks::Beside, nullptr, Side::Left),
+      rocker(Part::RockerH, 136, 680, kDecay, "switch_h_white.png", Marks::Beside, nullptr, Side::Left),
+      wheel(92, kCtrlPitchWheel, "PITCH"),
+      wheel(192, kCtrlModWheel, "MOD"),
+      // The editor's own.
+      {Part::Message, PanelAreas::kMessageStrip.x, PanelAreas::kMessageStrip.y, -1, nullptr, kCtrlMessage},
+      {Part::Keyboard, 0, 0},
+      {Part::Flash, 0, 0, -1, nullptr, kCtrlFlash},
   };
   return controls;
+}
+
+bool isOnPanelFace(Part part) { return part != Part::Message && part != Part::Keyboard && part != Part::Flash; }
+
+PanelArea partSize(Part part) {
+  switch (part) {
+    case Part::Knob: return {0, 0, 96, 96};
+    case Part::BigKnob: return {0, 0, 112, 112};
+    case Part::Rotary: return {0, 0, 96, 96};
+    case Part::RockerH: return {0, 0, 72, 40};
+    case Part::RockerV: return {0, 0, 40, 72};
+    case Part::PowerRocker: return {0, 0, 48, 88};
+    case Part::Slide: return {0, 0, 88, 48};
+    case Part::OverloadLamp: return {0, 0, 32, 32};
+    case Part::PowerLamp: return {0, 0, 40, 40};
+    case Part::Wheel: return {0, 0, 64, 40 + PanelAreas::kWheelTravel};
+    case Part::PushSwitch: return {0, 0, 88, 40};
+    case Part::Readout: return {0, 0, 94, 40};
+    case Part::Message: return PanelAreas::kMessageStrip;
+    case Part::Flash: return {0, 0, kEditorWidth, kEditorHeight};
+    case Part::Keyboard: break;
+  }
+  return {0, 0, 0, 0};
+}
+
+PanelArea controlArea(const PanelControl& c) {
+  const PanelArea s = partSize(c.part);
+  return {c.x, c.y, s.w, s.h};
+}
+
+const char* partShadow(Part part) {
+  switch (part) {
+    case Part::Knob: return "shadow_knob.png";
+    case Part::BigKnob: return "shadow_knobbig.png";
+    case Part::Rotary: return "shadow_switch_a.png";
+    default: return nullptr;
+  }
 }
 
 std::vector<PanelKey> keyboardKeys() {

@@ -40,43 +40,54 @@ void WobblytoneEditor::layout() {
   ui.SetScaleConstraints(0.25f, 2.0f);
   ui.Resize(kEditorWidth, kEditorHeight, synth.windowScale);
   ui.AttachCornerResizer(new IMPCornerResizer(ui.GetBounds(), 32), EUIResizerMode::Scale, false);
-  ui.AttachControl(new IMPOptionMenu(IRECT(1688, 536, 1912, 584), -kCtrlOptionMenu, panel));
+  constexpr PanelArea kOptions = PanelAreas::kOptionsZone;
+  ui.AttachControl(new IMPOptionMenu(IRECT(kOptions.x, kOptions.y, kOptions.right(), kOptions.bottom()),
+                                     -kCtrlOptionMenu, panel));
   // A fresh editor always starts with learning off.
   synth.requestMidiLearn(false);
 
   for (const PanelControl& c : panelControls()) {
-    const float x = c.place.L, y = c.place.T;
+    const float x = static_cast<float>(c.x), y = static_cast<float>(c.y);
+    const PanelArea a = controlArea(c);
+    const IRECT area(x, y, x + static_cast<float>(a.w), y + static_cast<float>(a.h));
     IControl* control = nullptr;
-    switch (c.kind) {
-      case PanelKind::LearnSwitch:
+    switch (c.part) {
+      case Part::PushSwitch:
         control = ui.AttachControl(new IMPSwitchMidiLearn(x, y, ui.LoadBitmap(c.bitmap, 2), c.param, panel), c.tag);
         break;
-      case PanelKind::DropDown: control = ui.AttachControl(new IMPDropDown(c.place, c.param)); break;
-      case PanelKind::Knob: {
+      case Part::Readout: control = ui.AttachControl(new IMPDropDown(area, c.param)); break;
+      case Part::Knob:
+      case Part::BigKnob:
+      case Part::Rotary: {
         const bool broken = c.brokenSlot >= 0 && synth.brokenKnobs[c.brokenSlot] != 0;
         control = ui.AttachControl(new IMPKnob(x, y, ui.LoadBitmap(c.bitmap, framesOf(c.bitmap)),
-                                               ui.LoadBitmap(c.shadow, 1), broken, c.param));
+                                               ui.LoadBitmap(partShadow(c.part), 1), broken, c.param));
         break;
       }
-      case PanelKind::Switch:
+      case Part::RockerH:
+      case Part::RockerV:
+      case Part::PowerRocker:
+      case Part::Slide:
         control = ui.AttachControl(new IBSwitchControl(x, y, ui.LoadBitmap(c.bitmap, framesOf(c.bitmap)), c.param));
         break;
-      case PanelKind::Lamp: control = ui.AttachControl(new IMPLamp(x, y, ui.LoadBitmap(c.bitmap, 1), c.param), c.tag); break;
-      case PanelKind::Bender:
-        control = ui.AttachControl(new IMPBender(x, y, 176, ui.LoadBitmap(c.bitmap, 1), c.param, panel), c.tag);
+      case Part::OverloadLamp:
+      case Part::PowerLamp:
+        control = ui.AttachControl(new IMPLamp(x, y, ui.LoadBitmap(c.bitmap, 1), c.param), c.tag);
         break;
-      case PanelKind::Message: {
+      case Part::Wheel:
+        control = ui.AttachControl(
+            new IMPBender(x, y, PanelAreas::kWheelTravel, ui.LoadBitmap(c.bitmap, 1), c.param, panel), c.tag);
+        break;
+      case Part::Message: {
         const IText style(30, IColor(220, 255, 255, 255), kPanelFont, EAlign::Center, EVAlign::Middle);
         IText quip = style;
         quip.mAlign = EAlign::Near;
-        strip = new IMPMessage(c.place, style, quip, panel);
+        strip = new IMPMessage(area, style, quip, panel);
         control = ui.AttachControl(strip, c.tag);
         break;
       }
-      case PanelKind::Keyboard: attachKeyboard(); break;
-      case PanelKind::Flash:
-        control = ui.AttachControl(new IPanelControl(c.place, IColor(192, 255, 255, 128)), c.tag);
-        break;
+      case Part::Keyboard: attachKeyboard(); break;
+      case Part::Flash: control = ui.AttachControl(new IPanelControl(area, IColor(192, 255, 255, 128)), c.tag); break;
     }
     if (control && c.quip) control->SetTooltip(c.quip);
   }

@@ -316,7 +316,7 @@ std::string legendCase(const std::string& text) {
 }
 
 bool printControlLegends(LegendPrinter& p, int index, std::string& error) {
-  const PanelControl& c = panelControls()[index];
+  const PanelControl& c = faceControls()[index];
   const ParamFacts* facts = c.param >= 0 && c.param < static_cast<int>(p.params.size()) ? &p.params[c.param] : nullptr;
   if (c.param >= 0 && !facts) {
     error = "the engine has no parameter " + std::to_string(c.param);
@@ -356,7 +356,7 @@ bool printControlLegends(LegendPrinter& p, int index, std::string& error) {
 
 std::vector<Obstacle> panelObstacles() {
   std::vector<Obstacle> obstacles;
-  const std::vector<PanelControl>& controls = panelControls();
+  const std::vector<PanelControl>& controls = faceControls();
   for (size_t i = 0; i < controls.size(); ++i) {
     const PanelControl& c = controls[i];
     const Rect r = controlRect(c);

@@ -173,7 +173,7 @@ void drawWheelSlot(cairo_t* cr, const Rect& r) {
 
 void drawFittings(cairo_t* cr) {
   drawRecess(cr, kMessageStrip, 8, 0.055);
-  for (const PanelControl& c : panelControls()) {
+  for (const PanelControl& c : faceControls()) {
     const Rect r = controlRect(c);
     switch (c.part) {
       case Part::Readout:
@@ -220,7 +220,7 @@ void drawDividers(cairo_t* cr, const LegendLog& log) {
   constexpr double kTop = 24, kBottom = kTitleBand - 14, kClear = 7;
   std::vector<Rect> blocks;
   for (const PrintedBox& b : log.boxes()) blocks.push_back(b.box);
-  for (const PanelControl& c : panelControls()) blocks.push_back(controlRect(c));
+  for (const PanelControl& c : faceControls()) blocks.push_back(controlRect(c));
   const std::vector<PanelSection>& sections = panelSections();
   for (size_t i = 1; i < sections.size(); ++i) {
     const double x = sections[i].left;
@@ -277,7 +277,7 @@ bool drawPanel(Image& panel, const Font& font, const std::vector<ParamFacts>& pa
   drawPanelEdges(cr);
   drawFittings(cr);
   LegendPrinter printer{cr, font, params, log};
-  for (size_t i = 0; i < panelControls().size(); ++i)
+  for (size_t i = 0; i < faceControls().size(); ++i)
     if (!printControlLegends(printer, static_cast<int>(i), error)) return false;
   printSectionTitles(printer);
   drawDividers(cr, log);

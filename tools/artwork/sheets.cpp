@@ -132,7 +132,7 @@ Image makePanelPreview(const std::vector<RenderedStrip>& strips, const Image& ba
   Image preview(back.width(), back.height());
   cairo_t* cr = preview.cr();
   paintImage(cr, back, 0, 0);
-  for (const PanelControl& c : panelControls()) {
+  for (const PanelControl& c : faceControls()) {
     const Rect r = controlRect(c);
     if (const char* shadow = partShadow(c.part))
       if (const RenderedStrip* s = findStrip(strips, shadow))
