@@ -103,7 +103,7 @@ class RecordingPlugin : public IPluginBase {
     return c;
   }
   void OnReset() override { calls.push_back("reset " + std::to_string(GetBlockSize())); }
-  void OnParamChange(int idx, EParamSource source, int) override {
+  void OnParamChange(int idx, EParamSource source) override {
     calls.push_back("param " + std::to_string(idx) + " from " + std::to_string(source));
   }
   void OnParamChangeUI(int idx, EParamSource) override { calls.push_back("ui " + std::to_string(idx)); }

@@ -16,7 +16,7 @@ void IPluginBase::storeAndNotify(int paramIdx, double normalizedValue, EParamSou
   if (!param) return;
   param->SetNormalized(normalizedValue);
   InformHostOfParamChange(paramIdx, param->GetNormalized());
-  OnParamChange(paramIdx, source, -1);
+  OnParamChange(paramIdx, source);
 }
 
 void IPluginBase::SetParameterValue(int paramIdx, double normalizedValue) {
@@ -31,7 +31,7 @@ void IPluginBase::OnParamChangeFromHost(int paramIdx, double normalizedValue) {
   const double before = param->Value();
   param->SetNormalized(normalizedValue);
   if (param->Value() == before) return;
-  OnParamChange(paramIdx, kHost, -1);
+  OnParamChange(paramIdx, kHost);
 }
 
 void IPluginBase::OnPlainParamChangeFromHost(int paramIdx, double plainValue) {
@@ -40,7 +40,7 @@ void IPluginBase::OnPlainParamChangeFromHost(int paramIdx, double plainValue) {
   const double before = param->Value();
   param->Set(plainValue);
   if (param->Value() == before) return;
-  OnParamChange(paramIdx, kHost, -1);
+  OnParamChange(paramIdx, kHost);
 }
 
 void IPluginBase::SendParameterValueFromUI(int paramIdx, double normalizedValue) {
@@ -57,7 +57,7 @@ void IPluginBase::InformHostOfProgramChange() {
 
 void IPluginBase::OnParamReset(EParamSource source) {
   for (int i = 0; i < NParams(); ++i) {
-    OnParamChange(i, source, -1);
+    OnParamChange(i, source);
     OnParamChangeUI(i, source);
   }
 }

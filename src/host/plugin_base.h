@@ -93,9 +93,9 @@ class IPluginBase {
   virtual void ProcessBlock(double** inputs, double** outputs, int nFrames) = 0;
   // Audio thread, before ProcessBlock, once per message of the block.
   virtual void ProcessMidiMsg(const IMidiMsg& /*msg*/) {}
-  // Runs after a parameter's value has been stored.
-  virtual void OnParamChange(int /*paramIdx*/) {}
-  virtual void OnParamChange(int paramIdx, EParamSource /*source*/, int /*sampleOffset*/) { OnParamChange(paramIdx); }
+  // Runs after a parameter's value has been stored: the one way a change
+  // reaches the plug-in, whoever made it.
+  virtual void OnParamChange(int /*paramIdx*/, EParamSource /*source*/) {}
   // The editor side of a parameter change.
   virtual void OnParamChangeUI(int /*paramIdx*/, EParamSource /*source*/) {}
   virtual bool SerializeState(IByteChunk& /*chunk*/) const { return true; }

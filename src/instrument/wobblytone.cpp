@@ -120,8 +120,7 @@ void Wobblytone::setOverSample(EOverSample mode) {
 
 // --- Parameter dispatch ------------------------------------------------------
 
-void Wobblytone::OnParamChange(int paramIdx) {
-  Synth::OnParamChange(paramIdx);
+void Wobblytone::reactToParamChange(int paramIdx) {
   const IParam* param = GetParam(paramIdx);
   if (!param) return;
   const double v = param->Value();

@@ -38,8 +38,7 @@ class Wobblytone : public Synth {
   void OnReset() override;
   void allNotesOff() override;
   void initParameters() override;
-  using Synth::OnParamChange;
-  void OnParamChange(int paramIdx) override;
+  void reactToParamChange(int paramIdx) override;
   bool SerializeState(IByteChunk& chunk) const override;
   int UnserializeState(const IByteChunk& chunk, int startPos) override;
   // One restore of a chunk and then plain parameter values given beside it

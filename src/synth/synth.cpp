@@ -131,14 +131,15 @@ void Synth::OnReset() {
 
 void Synth::OnActivate(bool active) {
   if (!active) return;
-  for (int i = 0; i < NParams(); ++i) IPluginBase::OnParamChange(i, kHost, -1);
+  for (int i = 0; i < NParams(); ++i) OnParamChange(i, kHost);
 }
 
-void Synth::OnParamChange(int paramIdx) {
+void Synth::OnParamChange(int paramIdx, EParamSource) {
   if (midiLearnActive) {
     learnParam = paramIdx;
     applyMidiLearn();
   }
+  reactToParamChange(paramIdx);
 }
 
 void Synth::setParamValue(int paramIdx, double value, bool normalized) {

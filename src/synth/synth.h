@@ -28,6 +28,8 @@ class Synth : public IPluginBase, public PitchSteps {
   void OnReset() override;
   virtual void allNotesOff() {}
   virtual void initParameters() {}
+  // The instrument's reaction to a stored parameter change.
+  virtual void reactToParamChange(int /*paramIdx*/) {}
   // Re-applies every parameter in index order when activated.
   void OnActivate(bool active) override;
   // "Initialize Settings": every parameter to its default, the preset
@@ -39,9 +41,9 @@ class Synth : public IPluginBase, public PitchSteps {
   // The editor scale; the open editor follows it (at its next idle tick).
   void resizeUI(float scale);
 
-  using IPluginBase::OnParamChange;
-  // While MIDI learn waits, any parameter change selects that parameter.
-  void OnParamChange(int paramIdx) override;
+  // Every parameter change: while MIDI learn waits it selects that
+  // parameter, then the instrument reacts (reactToParamChange).
+  void OnParamChange(int paramIdx, EParamSource source) final;
 
   // The engine's own parameter change: steps and clamps the value, stores it,
   // and unless a state is being restored tells the host and the editor and
