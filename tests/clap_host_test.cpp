@@ -558,6 +558,49 @@ testutil::Picture embeddedEditorOf(const clap_plugin_factory_t* factory, const s
 
 }  // namespace
 
+// A change the host makes (automation, its own controls) turns the knob on
+// the open editor, and only that knob, within a few idle ticks.
+TEST_F(ClapBuild, TheOpenEditorFollowsAChangeTheHostMakes) {
+  testutil::VirtualDisplay display;
+  ASSERT_TRUE(display.start(std::string(std::getenv("HOME")) + "/xvfb-clap-follow.log"));
+  testutil::UseDisplay use(display.name);
+  testutil::HostWindow window(display.name, 976, 508);
+  ClapInstance clap;
+  ASSERT_TRUE(clap.activate(48000, 256));
+  const auto* gui = static_cast<const clap_plugin_gui_t*>(clap.plugin->get_extension(clap.plugin, CLAP_EXT_GUI));
+  const auto* timer =
+      static_cast<const clap_plugin_timer_support_t*>(clap.plugin->get_extension(clap.plugin, CLAP_EXT_TIMER_SUPPORT));
+  ASSERT_TRUE(window.ok() && gui && timer && gui->create(clap.plugin, CLAP_WINDOW_API_X11, false));
+  clap_window_t parent{};
+  parent.api = CLAP_WINDOW_API_X11;
+  parent.x11 = window.id();
+  gui->set_parent(clap.plugin, &parent);
+  gui->show(clap.plugin);
+  auto settle = [&] {
+    for (int i = 0; i < 10; ++i) {
+      timer->on_timer(clap.plugin, static_cast<clap_id>(clap.timers));
+      usleep(10000);
+    }
+    return window.capture();
+  };
+  // The Cutoff knob's square at half scale, and the Emphasis knob's beside it.
+  auto differs = [](const testutil::Picture& a, const testutil::Picture& b, int x, int y) {
+    int changed = 0;
+    for (int dy = 0; dy < 48; ++dy)
+      for (int dx = 0; dx < 48; ++dx) changed += a.at(x + dx, y + dy) != b.at(x + dx, y + dy);
+    return changed;
+  };
+  const testutil::Picture before = settle();
+  ASSERT_EQ(before.width, 976);
+  clap.render(256, 256, {setParamAt(0, kCutoff, 0.0)});
+  const testutil::Picture after = settle();
+  ASSERT_EQ(after.width, 976);
+  EXPECT_GT(differs(before, after, 1320 / 2, 88 / 2), 100);
+  EXPECT_EQ(differs(before, after, 1448 / 2, 88 / 2), 0);
+  gui->hide(clap.plugin);
+  gui->destroy(clap.plugin);
+}
+
 // A host resizes the editor: it asks adjust_size for the nearest size the
 // editor takes, resizes its window and calls set_size. The editor then has
 // that size and shows the whole panel at that scale, as drawn off-screen.
