@@ -8,8 +8,8 @@
 
 #include <vector>
 
-#include "host/headless_host.h"
-#include "wobblytone.h"
+#include "framework/headless_host.h"
+#include "instrument/wobblytone.h"
 
 #ifndef WOBBLYTONE_BENCH_RESOURCES
 #define WOBBLYTONE_BENCH_RESOURCES ""

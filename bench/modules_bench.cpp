@@ -4,10 +4,10 @@
 
 #include <memory>
 
-#include "contour.h"
-#include "filter.h"
-#include "vcf.h"
-#include "vco.h"
+#include "modules/contour.h"
+#include "modules/filter.h"
+#include "modules/vcf.h"
+#include "modules/vco.h"
 
 static void BM_WaveTableBuild(benchmark::State& state) {
   auto tables = std::make_unique<WaveTables>();

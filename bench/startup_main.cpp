@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "wobblytone.h"
+#include "instrument/wobblytone.h"
 
 #ifndef WOBBLYTONE_BENCH_RESOURCES
 #define WOBBLYTONE_BENCH_RESOURCES ""

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "synth/swell_ini.h"
+#include "platform/swell_ini.h"
 
 namespace {
 

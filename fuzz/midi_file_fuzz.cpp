@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "host/offline/midi_file.h"
+#include "adapters/offline/midi_file.h"
 
 namespace {
 

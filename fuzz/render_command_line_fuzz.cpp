@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "render_command_line.h"
-#include "wobblytone.h"
+#include "adapters/offline/render_command_line.h"
+#include "instrument/wobblytone.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "host/headless_host.h"
-#include "wobblytone.h"
+#include "framework/headless_host.h"
+#include "instrument/wobblytone.h"
 
 namespace {
 

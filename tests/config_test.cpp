@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "engine_harness.h"
-#include "synth/user_folders.h"
+#include "platform/user_folders.h"
 
 using testutil::Engine;
 using testutil::midiAt;

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "contour.h"
+#include "modules/contour.h"
 
 namespace {
 // Updates until the level has covered 90 % of the way from `from` to `to`.

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "clap_host.h"
-#include "host/dpf/lv2_symbol.h"
+#include "adapters/dpf/lv2_symbol.h"
 #include "lv2_host.h"
 
 namespace {

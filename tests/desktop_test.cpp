@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "desktop.h"
+#include "platform/desktop.h"
 
 namespace {
 

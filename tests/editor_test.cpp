@@ -9,15 +9,15 @@
 #include <fstream>
 #include <memory>
 
-#include "commands.h"
-#include "host/headless_host.h"
-#include "menus.h"
-#include "message_strip.h"
-#include "offscreen_host.h"
-#include "overlays.h"
-#include "panel_controls.h"
-#include "panel_ids.h"
-#include "wobblytone_editor.h"
+#include "editor/commands.h"
+#include "framework/headless_host.h"
+#include "editor/menus.h"
+#include "editor/message_strip.h"
+#include "toolkit/offscreen_host.h"
+#include "toolkit/overlays.h"
+#include "editor/panel_controls.h"
+#include "editor/panel_ids.h"
+#include "editor/wobblytone_editor.h"
 
 namespace {
 

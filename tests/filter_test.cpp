@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "filter.h"
+#include "modules/filter.h"
 #include "test_util.h"
 
 namespace {

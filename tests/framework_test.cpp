@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "host/byte_chunk.h"
-#include "host/headless_host.h"
-#include "host/midi.h"
-#include "host/plugin_base.h"
-#include "host/wdl_string.h"
+#include "framework/byte_chunk.h"
+#include "framework/headless_host.h"
+#include "framework/midi.h"
+#include "framework/plugin_base.h"
+#include "framework/wdl_string.h"
 
 TEST(MidiMsg, TypeOnlyForChannelStatusBytes) {
   EXPECT_EQ(IMidiMsg(0, 0x93, 60, 100).StatusMsg(), IMidiMsg::kNoteOn);

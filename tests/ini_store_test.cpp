@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "synth/swell_ini.h"
+#include "platform/swell_ini.h"
 
 namespace {
 

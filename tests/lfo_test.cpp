@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "lfo.h"
+#include "modules/lfo.h"
 
 TEST(LFO, TriangleRisesThenFallsOverOnePeriod) {
   LFO lfo;

@@ -9,7 +9,7 @@
 #include "lv2_host.h"
 #include "panel_reference.h"
 #include "stderr_capture.h"
-#include "host/dpf/lv2_symbol.h"
+#include "adapters/dpf/lv2_symbol.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/offline/midi_file.h"
+#include "adapters/offline/midi_file.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // mouse: which frame they draw, and what they ask of the instrument.
 #include <gtest/gtest.h>
 
-#include "panel_controls.h"
-#include "panel_ids.h"
+#include "editor/panel_controls.h"
+#include "editor/panel_ids.h"
 #include "toolkit_fixture.h"
 
 using testutil::frameAt;

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "host/param.h"
+#include "framework/param.h"
 
 TEST(ListParam, StepsClampsAndShowsItsTexts) {
   IParam p;

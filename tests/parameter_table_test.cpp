@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "host/plugin_base.h"
-#include "wobblytone_config.h"
-#include "wobblytone_param.h"
+#include "framework/plugin_base.h"
+#include "instrument/wobblytone_config.h"
+#include "instrument/wobblytone_param.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: ISC
 #include <gtest/gtest.h>
 
-#include "pitch.h"
+#include "modules/pitch.h"
 
 TEST(Convert2Hz, KnownPitchSteps) {
   EXPECT_DOUBLE_EQ(PitchSteps::convert2Hz(0), 8.176);

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "midi_file.h"
+#include "adapters/offline/midi_file.h"
 
 extern char** environ;
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: ISC
 // Finding the resources from a module's own file and from the paths hosts
 // hand over, on real folders laid out as the bundles are.
-#include "host/resource_folder.h"
+#include "platform/resource_folder.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: ISC
 // The reader of the CLAP and VST3 state: what it takes, and that anything
 // malformed is refused whole.
-#include "host/dpf/saved_state.h"
+#include "adapters/dpf/saved_state.h"
 
 #include <gtest/gtest.h>
 

@@ -16,12 +16,12 @@
 #include <thread>
 #include <vector>
 
-#include "commands.h"
-#include "host/headless_host.h"
-#include "offscreen_host.h"
-#include "overlays.h"
-#include "panel_ids.h"
-#include "wobblytone_editor.h"
+#include "editor/commands.h"
+#include "framework/headless_host.h"
+#include "toolkit/offscreen_host.h"
+#include "toolkit/overlays.h"
+#include "editor/panel_ids.h"
+#include "editor/wobblytone_editor.h"
 
 namespace {
 

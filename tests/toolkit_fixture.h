@@ -14,11 +14,11 @@
 #include <utility>
 #include <vector>
 
-#include "editor_instrument.h"
-#include "graphics.h"
-#include "offscreen_host.h"
-#include "overlays.h"
-#include "wobblytone.h"
+#include "editor/editor_instrument.h"
+#include "toolkit/graphics.h"
+#include "toolkit/offscreen_host.h"
+#include "toolkit/overlays.h"
+#include "instrument/wobblytone.h"
 
 namespace testutil {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "test_util.h"
-#include "vcf.h"
+#include "modules/vcf.h"
 
 namespace {
 VCF makeFilter(int cutoff, double emphasis, double rate = 44100) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "test_util.h"
-#include "vco.h"
+#include "modules/vco.h"
 
 namespace {
 

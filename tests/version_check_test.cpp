@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "synth/http.h"
+#include "platform/http.h"
 #include "synth/user_dialogs.h"
 #include "synth/version_check.h"
 #include "wobblytone_identity.h"

@@ -34,7 +34,7 @@
 #include "engine_harness.h"
 #include "panel_reference.h"
 #include "stderr_capture.h"
-#include "wobblytone.h"
+#include "instrument/wobblytone.h"
 #include "wobblytone_identity.h"
 #include "x_window.h"
 

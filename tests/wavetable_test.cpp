@@ -4,7 +4,7 @@
 #include <cmath>
 #include <memory>
 
-#include "vco.h"
+#include "modules/vco.h"
 
 TEST(WaveTables, HarmonicCounts) {
   const int expected[] = {2048, 1448, 1024, 724, 512, 362, 256, 181, 128, 91, 64,

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: ISC
-#include "commands.h"
+#include "editor/commands.h"
 
 #include <cstdio>
 #include <string>
 
-#include "graphics.h"
-#include "panel_delegate.h"
+#include "toolkit/graphics.h"
+#include "editor/panel_delegate.h"
 
 namespace {
 

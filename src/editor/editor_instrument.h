@@ -5,7 +5,7 @@
 // recorder or a headless engine does.
 #pragma once
 
-#include "editor_delegate.h"
+#include "toolkit/editor_delegate.h"
 
 class EditorInstrument : public IGEditorDelegate {
  public:

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: ISC
-#include "menus.h"
+#include "editor/menus.h"
 
 #include <memory>
 #include <span>
 #include <string>
 
-#include "commands.h"
-#include "graphics.h"
-#include "panel_delegate.h"
-#include "panel_ids.h"
+#include "editor/commands.h"
+#include "toolkit/graphics.h"
+#include "editor/panel_delegate.h"
+#include "editor/panel_ids.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: ISC
-#include "message_strip.h"
+#include "editor/message_strip.h"
 
-#include "graphics.h"
+#include "toolkit/graphics.h"
 
 IMPMessage::IMPMessage(const IRECT& bounds, const IText& style, const IText& quipStyle, EditorInstrument& instrument)
     : ITextControl(bounds, "", style, COLOR_TRANSPARENT), quipText(quipStyle), instrument(instrument) {}

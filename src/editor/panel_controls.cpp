@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: ISC
-#include "panel_controls.h"
+#include "editor/panel_controls.h"
 
 #include <cmath>
 
-#include "graphics.h"
-#include "host/param.h"
-#include "panel_ids.h"
+#include "toolkit/graphics.h"
+#include "framework/param.h"
+#include "editor/panel_ids.h"
 
 // --- IMPKnob
 

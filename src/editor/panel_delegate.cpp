@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "panel_delegate.h"
+#include "editor/panel_delegate.h"
 
 void PanelDelegate::clickMessage() {
   if (!synth.isEditorOpen()) return;

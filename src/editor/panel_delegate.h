@@ -3,9 +3,9 @@
 // from the engine; what the user changes goes out through the editor link.
 #pragma once
 
-#include "editor_instrument.h"
-#include "editor_link.h"
-#include "wobblytone.h"
+#include "editor/editor_instrument.h"
+#include "editor/editor_link.h"
+#include "instrument/wobblytone.h"
 
 class PanelDelegate : public EditorInstrument {
  public:

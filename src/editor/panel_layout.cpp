@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: ISC
-#include "panel_layout.h"
+#include "editor/panel_layout.h"
 
 #include <cstring>
 
-#include "panel_ids.h"
-#include "wobblytone_param.h"
+#include "editor/panel_ids.h"
+#include "instrument/wobblytone_param.h"
 
 namespace {
 

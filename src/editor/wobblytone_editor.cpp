@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: ISC
-#include "wobblytone_editor.h"
+#include "editor/wobblytone_editor.h"
 
 #include <algorithm>
 #include <cstdlib>
 
-#include "menus.h"
-#include "message_strip.h"
-#include "panel_controls.h"
-#include "panel_ids.h"
-#include "panel_layout.h"
+#include "editor/menus.h"
+#include "editor/message_strip.h"
+#include "editor/panel_controls.h"
+#include "editor/panel_ids.h"
+#include "editor/panel_layout.h"
 
 WobblytoneEditor::WobblytoneEditor(Wobblytone& synth, EditorLink& link, IPlatform& platform,
                                    const std::string& resourcePath)

@@ -8,10 +8,10 @@
 #include <memory>
 #include <string>
 
-#include "graphics.h"
-#include "message_strip.h"
-#include "panel_delegate.h"
-#include "user_dialogs.h"
+#include "toolkit/graphics.h"
+#include "editor/message_strip.h"
+#include "editor/panel_delegate.h"
+#include "synth/user_dialogs.h"
 
 class WobblytoneEditor : private UserDialogs {
  public:

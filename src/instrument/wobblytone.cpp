@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: ISC
 // Construction, reset, parameter dispatch, notes, malfunctions and state.
-#include "wobblytone.h"
+#include "instrument/wobblytone.h"
 
 #include <algorithm>
 #include <chrono>
@@ -8,8 +8,8 @@
 #include <cstring>
 #include <limits>
 
-#include "numeric.h"
-#include "wobblytone_config.h"
+#include "modules/numeric.h"
+#include "instrument/wobblytone_config.h"
 
 using namespace Properties;
 

@@ -12,14 +12,14 @@
 #include <memory>
 #include <random>
 
-#include "contour.h"
-#include "filter.h"
-#include "lfo.h"
+#include "modules/contour.h"
+#include "modules/filter.h"
+#include "modules/lfo.h"
 #include "synth/synth.h"
-#include "vcf.h"
-#include "vco.h"
-#include "wobblytone_param.h"
-#include "wobblytone_waves.h"
+#include "modules/vcf.h"
+#include "modules/vco.h"
+#include "instrument/wobblytone_param.h"
+#include "instrument/wobblytone_waves.h"
 
 namespace Properties {
 enum EOverSample { kOverSample1 = 0, kOverSampleHalf = 1, kOverSampleQuarter = 2 };

@@ -2,9 +2,9 @@
 // The plug-in's declaration to the framework.
 #pragma once
 
-#include "host/plugin_base.h"
+#include "framework/plugin_base.h"
 #include "wobblytone_identity.h"
-#include "wobblytone_param.h"
+#include "instrument/wobblytone_param.h"
 
 namespace Properties {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: ISC
-#include "wobblytone_param.h"
+#include "instrument/wobblytone_param.h"
 
-#include "host/plugin_base.h"
+#include "framework/plugin_base.h"
 
 namespace {
 

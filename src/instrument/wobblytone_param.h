@@ -7,7 +7,7 @@
 #include <vector>
 #include <string>
 
-#include "host/param.h"
+#include "framework/param.h"
 
 class IPluginBase;
 

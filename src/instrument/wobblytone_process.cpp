@@ -6,8 +6,8 @@
 #include <cmath>
 #include <climits>
 
-#include "numeric.h"
-#include "wobblytone.h"
+#include "modules/numeric.h"
+#include "instrument/wobblytone.h"
 
 using namespace Properties;
 

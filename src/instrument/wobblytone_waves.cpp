@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "wobblytone_waves.h"
+#include "instrument/wobblytone_waves.h"
 
 #include <cstdio>
 #include <mutex>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "contour.h"
+#include "modules/contour.h"
 
 #include <cmath>
 

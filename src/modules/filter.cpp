@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "filter.h"
+#include "modules/filter.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: ISC
 // Pitch-step tables: the semitone frequencies that convert2Hz interpolates between.
-#include "pitch.h"
+#include "modules/pitch.h"
 
 const double PitchSteps::MIDI2Hz[136] = {
     8.176, 8.662, 9.177, 9.723, 10.301, 10.913, 11.562, 12.25,

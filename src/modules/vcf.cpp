@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: ISC
-#include "vcf.h"
+#include "modules/vcf.h"
 
 #include <cmath>
 
-#include "rate_table_cache.h"
+#include "modules/rate_table_cache.h"
 
 LadderTables::LadderTables(double rate) {
   for (int i = 0; i <= PitchSteps::kMaxStep; ++i) {

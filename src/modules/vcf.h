@@ -8,8 +8,8 @@
 #include <climits>
 #include <memory>
 
-#include "filter.h"
-#include "pitch.h"
+#include "modules/filter.h"
+#include "modules/pitch.h"
 
 // Cutoff in radians per sample and feedback per unit of emphasis, for every
 // pitch step 0..17280, at one sample rate.

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: ISC
-#include "vco.h"
+#include "modules/vco.h"
 
 #include <cmath>
 #include <atomic>
 
-#include "numeric.h"
-#include "rate_table_cache.h"
+#include "modules/numeric.h"
+#include "modules/rate_table_cache.h"
 
 namespace {
 

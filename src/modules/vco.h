@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "pitch.h"
+#include "modules/pitch.h"
 
 // Phase increments per sample for every pitch step, at one sample rate.
 struct PhaseIncrementTables {

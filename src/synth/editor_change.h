@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "host/plugin_base.h"
+#include "framework/plugin_base.h"
 
 constexpr int kNumControllers = 120;  // controllers 0 … 119 can be learned
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: ISC
-#include "synth.h"
+#include "synth/synth.h"
 
-#include "version_check.h"
+#include "synth/version_check.h"
 
 #include <algorithm>
 #include <cmath>

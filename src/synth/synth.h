@@ -7,13 +7,13 @@
 #include <atomic>
 #include <mutex>
 
-#include "editor_change.h"
-#include "gui_size.h"
-#include "host/plugin_base.h"
-#include "key_buffer.h"
-#include "pitch.h"
-#include "spsc_queue.h"
-#include "user_dialogs.h"
+#include "synth/editor_change.h"
+#include "synth/gui_size.h"
+#include "framework/plugin_base.h"
+#include "synth/key_buffer.h"
+#include "modules/pitch.h"
+#include "synth/spsc_queue.h"
+#include "synth/user_dialogs.h"
 
 class Synth : public IPluginBase, public PitchSteps {
  public:

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <vector>
 
-#include "swell_ini.h"
-#include "synth.h"
-#include "user_folders.h"
+#include "platform/swell_ini.h"
+#include "synth/synth.h"
+#include "platform/user_folders.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "version_check.h"
+#include "synth/version_check.h"
 
 #include <cstdlib>
 

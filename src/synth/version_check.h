@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "http.h"
-#include "user_dialogs.h"
+#include "platform/http.h"
+#include "synth/user_dialogs.h"
 
 // Where the check goes. The base address is the maker's site unless
 // WOBBLYTONE_UPDATE_URL is set and not empty.

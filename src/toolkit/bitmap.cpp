@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "bitmap.h"
+#include "toolkit/bitmap.h"
 
 #include <jpeglib.h>
 

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: ISC
-#include "control.h"
+#include "toolkit/control.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "editor_delegate.h"
-#include "graphics.h"
-#include "host/param.h"
+#include "toolkit/editor_delegate.h"
+#include "toolkit/graphics.h"
+#include "framework/param.h"
 
 // --- IControl
 

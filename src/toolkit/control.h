@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "bitmap.h"
-#include "geometry.h"
-#include "popup_menu.h"
+#include "toolkit/bitmap.h"
+#include "toolkit/geometry.h"
+#include "toolkit/popup_menu.h"
 
 class IGraphics;
 class IGEditorDelegate;

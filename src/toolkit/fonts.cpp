@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "fonts.h"
+#include "toolkit/fonts.h"
 
 #include <cairo-ft.h>
 #include <fontconfig/fontconfig.h>

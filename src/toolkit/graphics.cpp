@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: ISC
-#include "graphics.h"
+#include "toolkit/graphics.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "host/param.h"
-#include "overlays.h"
+#include "framework/param.h"
+#include "toolkit/overlays.h"
 
 namespace {
 

@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "control.h"
-#include "editor_delegate.h"
-#include "fonts.h"
-#include "platform.h"
+#include "toolkit/control.h"
+#include "toolkit/editor_delegate.h"
+#include "toolkit/fonts.h"
+#include "toolkit/platform.h"
 
 enum class EMsgBoxType { OK, YesNo };
 enum class EMsgBoxResult { OK, Yes, No };

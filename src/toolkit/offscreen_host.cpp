@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: ISC
-#include "offscreen_host.h"
+#include "toolkit/offscreen_host.h"
 
-#include "graphics.h"
+#include "toolkit/graphics.h"
 
 OffscreenHost::~OffscreenHost() {
   if (surface) cairo_surface_destroy(surface);

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: ISC
-#include "overlays.h"
+#include "toolkit/overlays.h"
 
 #include <algorithm>
 #include <sstream>
 
-#include "graphics.h"
+#include "toolkit/graphics.h"
 
 namespace {
 

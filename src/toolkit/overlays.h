@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "control.h"
-#include "popup_menu.h"
+#include "toolkit/control.h"
+#include "toolkit/popup_menu.h"
 
 class IGraphics;
 enum class EMsgBoxType;

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "geometry.h"
+#include "toolkit/geometry.h"
 
 enum class EFileAction { Open, Save };
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: ISC
 #include "engine_params.h"
 
-#include "wobblytone.h"
+#include "instrument/wobblytone.h"
 
 std::vector<ParamFacts> readEngineParameters() {
   InstanceInfo info;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "render_job.h"
+#include "adapters/offline/render_job.h"
 
 #include <strings.h>
 
@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "host/headless_host.h"
-#include "host/plugin_base.h"
+#include "framework/headless_host.h"
+#include "framework/plugin_base.h"
 
 double songSeconds(const std::vector<RenderEvent>& events) {
   double last = 0;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "http.h"
+#include "platform/http.h"
 
 #include <curl/curl.h>
 

@@ -2,7 +2,7 @@
 // "Marlpit Morning": a bass line that opens its filter, a gliding lead with
 // vibrato, a noisy resonant sweep, and a pot that crackles as the volume is
 // pushed before a long low note fades out. 110 bpm, C minor.
-#include "demo_song.h"
+#include "adapters/offline/demo_song.h"
 
 #include "instrument/wobblytone_param.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "saved_state.h"
+#include "adapters/dpf/saved_state.h"
 
 #include <locale.h>
 

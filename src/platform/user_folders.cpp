@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "user_folders.h"
+#include "platform/user_folders.h"
 
 #include <pwd.h>
 #include <sys/stat.h>

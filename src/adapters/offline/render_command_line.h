@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "render_job.h"
+#include "adapters/offline/render_job.h"
 
 struct RenderCommand {
   std::string output = "wobblytone.wav";

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "render_command_line.h"
+#include "adapters/offline/render_command_line.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -17,12 +17,12 @@
 
 #include "DistrhoPlugin.hpp"
 #include "DistrhoPluginUtils.hpp"
-#include "lv2_symbol.h"
-#include "parameter_text.h"
-#include "restore_state.h"
-#include "host/resource_folder.h"
-#include "plugin_access.h"
-#include "wobblytone.h"
+#include "adapters/dpf/lv2_symbol.h"
+#include "adapters/dpf/parameter_text.h"
+#include "adapters/dpf/restore_state.h"
+#include "platform/resource_folder.h"
+#include "adapters/dpf/plugin_access.h"
+#include "instrument/wobblytone.h"
 #include "wobblytone_identity.h"
 
 START_NAMESPACE_DISTRHO

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: ISC
 // Finding the resource folder from a module or a host's path.
-#include "host/resource_folder.h"
+#include "platform/resource_folder.h"
 
 #include <dlfcn.h>
 #include <limits.h>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "plugin_base.h"
+#include "framework/plugin_base.h"
 
 IPluginBase::IPluginBase(const InstanceInfo& info, const Config& config)
     : mConfig(config), mHost(info.host), mResourcePath(info.resourcePath), mRandomSeed(info.randomSeed), mMetadataOnly(info.metadataOnly) {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "DistrhoUtils.hpp"
-#include "saved_state.h"
+#include "adapters/dpf/saved_state.h"
 
 START_NAMESPACE_DISTRHO
 // Applies `state` to a plug-in instance (DPF's Plugin*) as one restore: its

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "wdl_string.h"
+#include "framework/wdl_string.h"
 
 class IParam {
  public:

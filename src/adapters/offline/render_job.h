@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/midi.h"
+#include "framework/midi.h"
 
 class IPluginBase;
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "wav_output.h"
+#include "adapters/offline/wav_output.h"
 
 #include <fcntl.h>
 #include <unistd.h>

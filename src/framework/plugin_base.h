@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "byte_chunk.h"
-#include "midi.h"
-#include "param.h"
-#include "wdl_string.h"
+#include "framework/byte_chunk.h"
+#include "framework/midi.h"
+#include "framework/param.h"
+#include "framework/wdl_string.h"
 
 // Where a parameter change came from. The numbers appear in test output.
 enum EParamSource { kHost = 1, kPresetRecall = 2, kUI = 3, kUnknown = 6 };

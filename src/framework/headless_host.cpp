@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "headless_host.h"
+#include "framework/headless_host.h"
 
 void HeadlessHost::prepare(double sampleRate, int maxBlockSize, int maxEventsPerBlock) {
   mMaxBlock = maxBlockSize > 0 ? maxBlockSize : 1;

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "midi.h"
-#include "plugin_base.h"
+#include "framework/midi.h"
+#include "framework/plugin_base.h"
 
 class HeadlessHost {
  public:

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "desktop.h"
+#include "platform/desktop.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: ISC
-#include "param.h"
+#include "framework/param.h"
 
 #include <strings.h>
 

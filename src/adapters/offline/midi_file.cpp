@@ -2,7 +2,7 @@
 // Standard MIDI File reader and writer. The reader takes files from anywhere,
 // so every read is bounds-checked, every loop consumes input, and the sizes
 // that decide memory and time are capped.
-#include "midi_file.h"
+#include "adapters/offline/midi_file.h"
 
 #include <algorithm>
 #include <cerrno>

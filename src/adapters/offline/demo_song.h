@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "render_job.h"
+#include "adapters/offline/render_job.h"
 
 struct DemoSong {
   std::vector<std::pair<int, double>> program;  // parameter index, plain value

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: ISC
 // The INI profile store: cache of parsed files, parsing, write-back.
-#include "swell_ini.h"
+#include "platform/swell_ini.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

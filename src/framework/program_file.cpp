@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin_base.h"
+#include "framework/plugin_base.h"
 
 namespace {
 
