@@ -4,8 +4,8 @@
 // build through lilv, in one run so that the figures compare.
 #include <benchmark/benchmark.h>
 
-#include "clap_host.h"
 #include "adapters/dpf/lv2_symbol.h"
+#include "clap_host.h"
 #include "lv2_host.h"
 
 namespace {

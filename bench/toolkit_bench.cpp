@@ -3,10 +3,10 @@
 // against a redraw of the whole panel.
 #include <benchmark/benchmark.h>
 
-#include "toolkit/graphics.h"
-#include "toolkit/offscreen_host.h"
 #include "editor/panel_controls.h"
 #include "instrument/wobblytone.h"
+#include "toolkit/graphics.h"
+#include "toolkit/offscreen_host.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include "clap_host.h"
 #include "panel_reference.h"
 #include "stderr_capture.h"
-#include "wobblytone_identity.h"
 #include "test_util.h"
+#include "wobblytone_identity.h"
 #include "x_window.h"
 
 namespace {

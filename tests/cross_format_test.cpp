@@ -6,8 +6,8 @@
 
 #include <thread>
 
-#include "clap_host.h"
 #include "adapters/dpf/lv2_symbol.h"
+#include "clap_host.h"
 #include "lv2_host.h"
 
 namespace {

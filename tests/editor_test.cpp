@@ -10,14 +10,14 @@
 #include <memory>
 
 #include "editor/commands.h"
-#include "framework/headless_host.h"
 #include "editor/menus.h"
 #include "editor/message_strip.h"
-#include "toolkit/offscreen_host.h"
-#include "toolkit/overlays.h"
 #include "editor/panel_controls.h"
 #include "editor/panel_ids.h"
 #include "editor/wobblytone_editor.h"
+#include "framework/headless_host.h"
+#include "toolkit/offscreen_host.h"
+#include "toolkit/overlays.h"
 
 namespace {
 

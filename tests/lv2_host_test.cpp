@@ -4,12 +4,12 @@
 // equals the engine's own render of the same MIDI, sample for sample.
 #include <gtest/gtest.h>
 
+#include "adapters/dpf/lv2_symbol.h"
 #include "child_process.h"
 #include "lv2_editor_host.h"
 #include "lv2_host.h"
 #include "panel_reference.h"
 #include "stderr_capture.h"
-#include "adapters/dpf/lv2_symbol.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "framework/plugin_base.h"
-#include "toolkit/offscreen_host.h"
-#include "instrument/wobblytone.h"
 #include "editor/wobblytone_editor.h"
+#include "framework/plugin_base.h"
+#include "instrument/wobblytone.h"
+#include "toolkit/offscreen_host.h"
 #include "x_window.h"
 
 namespace testutil {

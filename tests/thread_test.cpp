@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "editor/commands.h"
+#include "editor/panel_ids.h"
+#include "editor/wobblytone_editor.h"
 #include "framework/headless_host.h"
 #include "toolkit/offscreen_host.h"
 #include "toolkit/overlays.h"
-#include "editor/panel_ids.h"
-#include "editor/wobblytone_editor.h"
 
 namespace {
 

@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "editor/editor_instrument.h"
+#include "instrument/wobblytone.h"
 #include "toolkit/graphics.h"
 #include "toolkit/offscreen_host.h"
 #include "toolkit/overlays.h"
-#include "instrument/wobblytone.h"
 
 namespace testutil {
 

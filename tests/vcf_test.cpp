@@ -5,8 +5,8 @@
 #include <cmath>
 #include <vector>
 
-#include "test_util.h"
 #include "modules/vcf.h"
+#include "test_util.h"
 
 namespace {
 VCF makeFilter(int cutoff, double emphasis, double rate = 44100) {

@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "test_util.h"
 #include "modules/vco.h"
+#include "test_util.h"
 
 namespace {
 

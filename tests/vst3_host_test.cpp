@@ -32,9 +32,9 @@
 
 #include "child_process.h"
 #include "engine_harness.h"
+#include "instrument/wobblytone.h"
 #include "panel_reference.h"
 #include "stderr_capture.h"
-#include "instrument/wobblytone.h"
 #include "wobblytone_identity.h"
 #include "x_window.h"
 

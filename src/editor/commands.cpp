@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "toolkit/graphics.h"
 #include "editor/panel_delegate.h"
+#include "toolkit/graphics.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "editor/commands.h"
-#include "toolkit/graphics.h"
 #include "editor/panel_delegate.h"
 #include "editor/panel_ids.h"
+#include "toolkit/graphics.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 // panel opens.
 #pragma once
 
-#include "toolkit/control.h"
 #include "synth/gui_size.h"
+#include "toolkit/control.h"
 
 class PanelDelegate;
 

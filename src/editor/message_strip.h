@@ -4,8 +4,8 @@
 // on it repairs the unit.
 #pragma once
 
-#include "toolkit/control.h"
 #include "editor/editor_instrument.h"
+#include "toolkit/control.h"
 
 class IMPMessage : public ITextControl {
  public:

@@ -3,9 +3,9 @@
 
 #include <cmath>
 
-#include "toolkit/graphics.h"
-#include "framework/param.h"
 #include "editor/panel_ids.h"
+#include "framework/param.h"
+#include "toolkit/graphics.h"
 
 // --- IMPKnob
 

@@ -5,9 +5,9 @@
 // base's behaviour and overrides a few operations.
 #pragma once
 
-#include "toolkit/control.h"
 #include "editor/editor_instrument.h"
 #include "editor/panel_ids.h"
+#include "toolkit/control.h"
 
 // A knob or rotary switch with a shadow; a broken one shows the damaged
 // 15-frame art and no shadow, and works all the same.

@@ -8,10 +8,10 @@
 #include <memory>
 #include <string>
 
-#include "toolkit/graphics.h"
 #include "editor/message_strip.h"
 #include "editor/panel_delegate.h"
 #include "synth/user_dialogs.h"
+#include "toolkit/graphics.h"
 
 class WobblytoneEditor : private UserDialogs {
  public:

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <limits>
 
-#include "modules/numeric.h"
 #include "instrument/wobblytone_config.h"
+#include "modules/numeric.h"
 
 using namespace Properties;
 

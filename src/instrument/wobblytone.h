@@ -12,14 +12,14 @@
 #include <memory>
 #include <random>
 
+#include "instrument/wobblytone_param.h"
+#include "instrument/wobblytone_waves.h"
 #include "modules/contour.h"
 #include "modules/filter.h"
 #include "modules/lfo.h"
-#include "synth/synth.h"
 #include "modules/vcf.h"
 #include "modules/vco.h"
-#include "instrument/wobblytone_param.h"
-#include "instrument/wobblytone_waves.h"
+#include "synth/synth.h"
 
 namespace Properties {
 enum EOverSample { kOverSample1 = 0, kOverSampleHalf = 1, kOverSampleQuarter = 2 };

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "framework/plugin_base.h"
-#include "wobblytone_identity.h"
 #include "instrument/wobblytone_param.h"
+#include "wobblytone_identity.h"
 
 namespace Properties {
 

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <climits>
 
-#include "modules/numeric.h"
 #include "instrument/wobblytone.h"
+#include "modules/numeric.h"
 
 using namespace Properties;
 

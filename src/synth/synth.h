@@ -7,11 +7,11 @@
 #include <atomic>
 #include <mutex>
 
+#include "framework/plugin_base.h"
+#include "modules/pitch.h"
 #include "synth/editor_change.h"
 #include "synth/gui_size.h"
-#include "framework/plugin_base.h"
 #include "synth/key_buffer.h"
-#include "modules/pitch.h"
 #include "synth/spsc_queue.h"
 #include "synth/user_dialogs.h"
 

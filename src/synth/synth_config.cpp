@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "platform/swell_ini.h"
-#include "synth/synth.h"
 #include "platform/user_folders.h"
+#include "synth/synth.h"
 
 namespace {
 

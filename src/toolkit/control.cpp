@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "framework/param.h"
 #include "toolkit/editor_delegate.h"
 #include "toolkit/graphics.h"
-#include "framework/param.h"
 
 // --- IControl
 

@@ -19,10 +19,10 @@
 #include "DistrhoPluginUtils.hpp"
 #include "adapters/dpf/lv2_symbol.h"
 #include "adapters/dpf/parameter_text.h"
-#include "adapters/dpf/restore_state.h"
-#include "platform/resource_folder.h"
 #include "adapters/dpf/plugin_access.h"
+#include "adapters/dpf/restore_state.h"
 #include "instrument/wobblytone.h"
+#include "platform/resource_folder.h"
 #include "wobblytone_identity.h"
 
 START_NAMESPACE_DISTRHO

@@ -13,9 +13,9 @@
 
 #include "DistrhoPluginUtils.hpp"
 #include "DistrhoUI.hpp"
-#include "platform/desktop.h"
 #include "adapters/dpf/plugin_access.h"
 #include "editor/wobblytone_editor.h"
+#include "platform/desktop.h"
 
 START_NAMESPACE_DISTRHO
 

@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/resource_folder.h"
 #include "adapters/offline/demo_song.h"
 #include "adapters/offline/midi_file.h"
 #include "adapters/offline/render_command_line.h"
 #include "adapters/offline/render_job.h"
 #include "adapters/offline/wav_output.h"
 #include "instrument/wobblytone.h"
+#include "platform/resource_folder.h"
 
 #ifndef WOBBLYTONE_INSTALL_DATADIR
 #define WOBBLYTONE_INSTALL_DATADIR "/usr/local/share/wobblytone"
