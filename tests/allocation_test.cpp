@@ -37,7 +37,7 @@ TEST(EngineBlocks, AudioThreadNeverAllocates) {
     dense.push_back(IMidiMsg::noteOff(i + 1, 36 + ((i + 6) * 7) % 48));
   }
   dense.push_back(IMidiMsg::controlChange(100, 64, 127));
-  e.w().ccMap[20] = kCutoff;  // a learned controller calls back into the host
+  e.w().midiLearn.ccMap[20] = kCutoff;  // a learned controller calls back into the host
   std::vector<float> left(256), right(256);
   e.host->process(dense.data(), static_cast<int>(dense.size()), left.data(), right.data(), 256);
   e.callbacks.record = false;

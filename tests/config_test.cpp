@@ -61,7 +61,7 @@ TEST_F(Configuration, FirstStartCreatesAnEmptyFileAndKeepsTheDefaults) {
   EXPECT_STREQ(e.w().programPath.Get(), home.c_str());
   EXPECT_FALSE(e.w().midiThru);
   EXPECT_FALSE(e.w().ignoreProgramChange);
-  for (int cc : e.w().ccMap) EXPECT_EQ(cc, -1);
+  for (int cc : e.w().midiLearn.ccMap) EXPECT_EQ(cc, -1);
   const mode_t after = umask(022);
   umask(after);
   EXPECT_EQ(after, mask);  // the host's file-creation mask is left alone
@@ -78,7 +78,7 @@ TEST_F(Configuration, AFileAtTheOlderLocationIsCopiedAndApplied) {
   writeConfig("[Editor]\nScale=1.000000\n\n[MIDI Control]\nCC7=12\n\n", older);
   Engine e;
   EXPECT_EQ(e.w().windowScale, 1.0f);
-  EXPECT_EQ(e.w().ccMap[7], kModMix);
+  EXPECT_EQ(e.w().midiLearn.ccMap[7], kModMix);
   EXPECT_EQ(readConfig(), "[Editor]\nScale=1.000000\n\n[MIDI Control]\nCC7=12\n\n");
 }
 
@@ -90,10 +90,10 @@ TEST_F(Configuration, MalformedValuesFallBackAsTheyShould) {
   EXPECT_EQ(e.w().windowScale, 0.5f);
   EXPECT_FALSE(e.w().midiThru);
   EXPECT_TRUE(e.w().ignoreProgramChange);
-  EXPECT_EQ(e.w().ccMap[7], -1);
-  EXPECT_EQ(e.w().ccMap[8], kPower);
-  EXPECT_EQ(e.w().ccMap[9], 99);
-  EXPECT_EQ(e.w().ccMap[10], 12);
+  EXPECT_EQ(e.w().midiLearn.ccMap[7], -1);
+  EXPECT_EQ(e.w().midiLearn.ccMap[8], kPower);
+  EXPECT_EQ(e.w().midiLearn.ccMap[9], 99);
+  EXPECT_EQ(e.w().midiLearn.ccMap[10], 12);
   // A binding outside the parameters never acts, and is saved back unchanged.
   e.render(100, {midiAt(0, IMidiMsg::controlChange(0, 9, 127))});
   e.w().saveConfig(Synth::ConfigPart::everything);
@@ -118,8 +118,8 @@ TEST_F(Configuration, SavingWritesOnlyWhatWasAskedFor) {
 TEST_F(Configuration, SavingWithoutBindingsEmptiesTheControllerSection) {
   writeConfig("[MIDI Control]\nCC3=5\n");
   Engine e;
-  EXPECT_EQ(e.w().ccMap[3], 5);
-  e.w().ccMap[3] = -1;
+  EXPECT_EQ(e.w().midiLearn.ccMap[3], 5);
+  e.w().midiLearn.ccMap[3] = -1;
   e.w().saveConfig(Synth::ConfigPart::everything);
   EXPECT_NE(readConfig().find("[MIDI Control]\n\n"), std::string::npos);
   EXPECT_EQ(readConfig().find("CC3"), std::string::npos);
@@ -136,40 +136,40 @@ TEST_F(Configuration, ALongProgramFolderSurvivesAReload) {
 
 TEST_F(Configuration, LearnBindsMovesAndIsSavedOnlyOnRequest) {
   Engine e;
-  e.w().doMidiLearn(true);
+  e.w().midiLearn.doMidiLearn(true);
   e.set(kCutoff, 0.4);
   e.render(100, {midiAt(e.now, IMidiMsg::controlChange(0, 74, 64))});
-  EXPECT_EQ(e.w().ccMap[74], kCutoff);
-  EXPECT_FALSE(e.w().midiLearnActive);
+  EXPECT_EQ(e.w().midiLearn.ccMap[74], kCutoff);
+  EXPECT_FALSE(e.w().midiLearn.midiLearnActive);
   EXPECT_EQ(e.value(kCutoff), 0.4);  // the learning controller changed nothing
   // The controller first, then the knob: the binding moves to 75.
-  e.w().doMidiLearn(true);
+  e.w().midiLearn.doMidiLearn(true);
   e.render(100, {midiAt(e.now, IMidiMsg::controlChange(0, 75, 1))});
   e.set(kCutoff, 0.5);
-  EXPECT_EQ(e.w().ccMap[74], -1);
-  EXPECT_EQ(e.w().ccMap[75], kCutoff);
+  EXPECT_EQ(e.w().midiLearn.ccMap[74], -1);
+  EXPECT_EQ(e.w().midiLearn.ccMap[75], kCutoff);
   EXPECT_EQ(readConfig(), "");  // learning writes nothing
   e.w().saveConfig(Synth::ConfigPart::everything);
   EXPECT_NE(readConfig().find("CC75=37\n"), std::string::npos);
   // Switching the learn switch off cancels a waiting learn.
-  e.w().doMidiLearn(true);
-  e.w().doMidiLearn(false);
+  e.w().midiLearn.doMidiLearn(true);
+  e.w().midiLearn.doMidiLearn(false);
   e.set(kEmphasis, 0.5);
-  EXPECT_EQ(e.w().ccMap[75], kCutoff);
+  EXPECT_EQ(e.w().midiLearn.ccMap[75], kCutoff);
 }
 
 TEST_F(Configuration, UnlearnRemovesEveryControllerOfAParameter) {
   writeConfig("[MIDI Control]\nCC74=37\nCC75=37\nCC76=38\n");
   Engine e;
-  e.w().doMidiUnlearn(true);
+  e.w().midiLearn.doMidiUnlearn(true);
   e.set(kCutoff, 0.2);
-  EXPECT_EQ(e.w().ccMap[74], -1);
-  EXPECT_EQ(e.w().ccMap[75], -1);
-  EXPECT_EQ(e.w().ccMap[76], kEmphasis);
-  EXPECT_FALSE(e.w().midiLearnActive);
-  e.w().doMidiUnlearn(true);
+  EXPECT_EQ(e.w().midiLearn.ccMap[74], -1);
+  EXPECT_EQ(e.w().midiLearn.ccMap[75], -1);
+  EXPECT_EQ(e.w().midiLearn.ccMap[76], kEmphasis);
+  EXPECT_FALSE(e.w().midiLearn.midiLearnActive);
+  e.w().midiLearn.doMidiUnlearn(true);
   e.render(100, {midiAt(e.now, IMidiMsg::controlChange(0, 76, 0))});
-  EXPECT_EQ(e.w().ccMap[76], -1);
+  EXPECT_EQ(e.w().midiLearn.ccMap[76], -1);
 }
 
 // Only a scale the corner could have set is taken from the file; one that

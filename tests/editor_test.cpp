@@ -424,14 +424,14 @@ TEST_F(Editor, AFolderNameCannotRewriteTheConfigurationFile) {
   EXPECT_EQ(text.find("CC7"), std::string::npos) << text;
   EXPECT_EQ(text.find("Scale=9"), std::string::npos) << text;
   Wobblytone restarted(seeded());
-  EXPECT_EQ(restarted.ccMap[7], -1);
+  EXPECT_EQ(restarted.midiLearn.ccMap[7], -1);
   EXPECT_EQ(restarted.windowScale, 0.5f);
 }
 
 TEST_F(Editor, MidiLearnThroughTheSwitchAndAKnob) {
   click(240, 60);  // the learn switch
   play();
-  EXPECT_TRUE(synth.midiLearnActive);
+  EXPECT_TRUE(synth.midiLearn.midiLearnActive);
   // Turn the Cutoff knob a little, then move controller 21.
   IControl* cutoff = g().GetControl(33);
   ASSERT_EQ(cutoff->GetParamIdx(), kCutoff);
@@ -441,12 +441,12 @@ TEST_F(Editor, MidiLearnThroughTheSwitchAndAKnob) {
   g().OnMouseUp(x * scale(), (y + 20) * scale(), IMouseMod{true});
   ASSERT_FALSE(link.sent.empty());
   EXPECT_EQ(link.sent.back().first, kCutoff);
-  EXPECT_EQ(synth.learnParam, kCutoff);
+  EXPECT_EQ(synth.midiLearn.learnParam, kCutoff);
   std::vector<float> l(256), r(256);
   const IMidiMsg cc = IMidiMsg::controlChange(0, 21, 100);
   host.process(&cc, 1, l.data(), r.data(), 256);
-  EXPECT_FALSE(synth.midiLearnActive);
-  EXPECT_EQ(synth.ccMap[21], kCutoff);
+  EXPECT_FALSE(synth.midiLearn.midiLearnActive);
+  EXPECT_EQ(synth.midiLearn.ccMap[21], kCutoff);
   editor->onIdle();
   EXPECT_EQ(g().GetControlWithTag(kCtrlMidiLearn)->GetValue(), 0);  // the switch is off again
 }

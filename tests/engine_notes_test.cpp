@@ -153,11 +153,11 @@ TEST(EngineControllers, OffsetRuleTakesABendAtTheNearestSliceBoundary) {
 
 TEST(EngineControllers, LearnedControllerDrivesItsParameter) {
   Engine e;
-  e.w().doMidiLearn(true);
+  e.w().midiLearn.doMidiLearn(true);
   e.set(kCutoff, 0.3);  // touching a control selects it
   e.render(100, {midiAt(e.now, IMidiMsg::controlChange(0, 74, 10))});
-  EXPECT_EQ(e.w().ccMap[74], kCutoff);
-  EXPECT_FALSE(e.w().midiLearnActive);
+  EXPECT_EQ(e.w().midiLearn.ccMap[74], kCutoff);
+  EXPECT_FALSE(e.w().midiLearn.midiLearnActive);
   EXPECT_DOUBLE_EQ(e.value(kCutoff), 0.3);  // the learning controller changed nothing
   e.render(100, {midiAt(e.now, IMidiMsg::controlChange(0, 74, 127))});
   EXPECT_DOUBLE_EQ(e.value(kCutoff), 1.0);

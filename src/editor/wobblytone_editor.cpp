@@ -168,7 +168,7 @@ void WobblytoneEditor::onIdle() {
     }
   }
   // A learn or unlearn that completed turns its switch off.
-  if (IControl* learn = g->GetControlWithTag(kCtrlMidiLearn); learn && learn->GetValue() > 0 && !synth.midiLearnActive) {
+  if (IControl* learn = g->GetControlWithTag(kCtrlMidiLearn); learn && learn->GetValue() > 0 && !synth.midiLearn.midiLearnActive) {
     learn->SetValue(0);
     learn->SetDirty(false);
   }

@@ -42,8 +42,8 @@ void Wobblytone::ProcessMidiMsg(const IMidiMsg& incoming) {
       return;
     }
     if (cc > 119) return;
-    if (midiLearnActive) {
-      setMidiLearnCC(cc);
+    if (midiLearn.midiLearnActive) {
+      midiLearn.setMidiLearnCC(cc);
       return;
     }
   }
@@ -90,7 +90,7 @@ void Wobblytone::handleMidiEvents() {
           modWheel.store(msg.mData2 / 127.0, std::memory_order_relaxed);
         } else {
           const double v = msg.mData2 / 127.0;
-          const int target = ccMap[cc];
+          const int target = midiLearn.target(cc);
           if (target >= 0 && target < kNumParams && GetParam(target)->GetNormalized() != v)
             setParamValue(target, v, true);
         }

@@ -8,7 +8,6 @@
 #include <cstring>
 
 Synth::Synth(const InstanceInfo& info, const Config& config) : IPluginBase(info, config) {
-  for (auto& target : ccMap) target.store(-1, std::memory_order_relaxed);
   if (!IsMetadataOnly()) prepareConfig();
 }
 
@@ -60,12 +59,12 @@ void Synth::takeEditorChanges() {
 
 void Synth::applyEditorChange(const EditorChange& change) {
   switch (change.kind) {
-    case EditorChange::Kind::midiLearn: doMidiLearn(change.on); break;
-    case EditorChange::Kind::midiUnlearn: doMidiUnlearn(change.on); break;
+    case EditorChange::Kind::midiLearn: midiLearn.doMidiLearn(change.on); break;
+    case EditorChange::Kind::midiUnlearn: midiLearn.doMidiUnlearn(change.on); break;
     case EditorChange::Kind::initialize: resetParametersToDefaults(); break;
     case EditorChange::Kind::program: ApplyProgram(change.program); break;
     case EditorChange::Kind::controllerMap:
-      for (int cc = 0; cc < kNumControllers; ++cc) ccMap[cc].store(change.controllers[cc], std::memory_order_relaxed);
+      midiLearn.setMap(change.controllers);
       break;
     default: break;
   }
@@ -123,7 +122,7 @@ void Synth::OnReset() {
   // audio thread never has to grow the queue.
   midiQueue.Resize(std::max(4096, 4 * GetBlockSize()));
   clearKeyBuffer();
-  doMidiLearn(false);
+  midiLearn.doMidiLearn(false);
   const double rate = GetSampleRate();
   sliceLength = rate >= 1000 && rate < 2147483647.0 ? static_cast<int>(std::trunc(rate)) / 1000 : 0;
   sliceRemaining = 0;
@@ -135,10 +134,7 @@ void Synth::OnActivate(bool active) {
 }
 
 void Synth::OnParamChange(int paramIdx, EParamSource) {
-  if (midiLearnActive) {
-    learnParam = paramIdx;
-    applyMidiLearn();
-  }
+  if (midiLearn.midiLearnActive) midiLearn.setMidiLearnParam(paramIdx);
   reactToParamChange(paramIdx);
 }
 
@@ -152,43 +148,4 @@ void Synth::setParamValue(int paramIdx, double value, bool normalized) {
   if (isRestoring) return;
   const double n = param->GetNormalized();
   SendParameterValueFromUI(paramIdx, n);
-}
-
-void Synth::doMidiLearn(bool on) {
-  midiUnlearn = false;
-  midiLearnActive = on;
-  learnCC = -1;
-  learnParam = -1;
-}
-
-void Synth::doMidiUnlearn(bool on) {
-  midiUnlearn = true;
-  midiLearnActive = on;
-  learnCC = -1;
-  learnParam = -1;
-}
-
-void Synth::setMidiLearnCC(int cc) {
-  learnCC = cc;
-  applyMidiLearn();
-}
-
-void Synth::applyMidiLearn() {
-  if (!midiLearnActive) return;
-  if (midiUnlearn) {
-    if (learnCC >= 0 && learnCC < kNumControllers) {
-      ccMap[learnCC] = -1;
-    } else if (learnParam != -1) {
-      std::replace(std::begin(ccMap), std::end(ccMap), learnParam, -1);
-    } else {
-      return;
-    }
-    midiUnlearn = false;
-    midiLearnActive = false;
-  } else {
-    if (learnCC < 0 || learnCC >= kNumControllers || learnParam == -1) return;
-    std::replace(std::begin(ccMap), std::end(ccMap), learnParam, -1);
-    ccMap[learnCC] = learnParam;
-    midiLearnActive = false;
-  }
 }

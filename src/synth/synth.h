@@ -12,6 +12,7 @@
 #include "synth/editor_change.h"
 #include "synth/gui_size.h"
 #include "synth/key_buffer.h"
+#include "synth/midi_learn.h"
 #include "synth/spsc_queue.h"
 #include "synth/user_dialogs.h"
 
@@ -56,12 +57,6 @@ class Synth : public IPluginBase, public PitchSteps {
   void clearKeyBuffer() { keyBuffer.clear(); }
   // Safe from the editor thread.
   bool isKeyPressed(int note) const { return keyBuffer.isPressed(note); }
-
-  // MIDI learn.
-  void doMidiLearn(bool on);
-  void doMidiUnlearn(bool on);
-  void setMidiLearnCC(int cc);
-  void applyMidiLearn();
 
   // Whether an editor window is open; set by the editor's host.
   void setEditorOpen(bool open) { editorOpen.store(open, std::memory_order_relaxed); }
@@ -115,13 +110,9 @@ class Synth : public IPluginBase, public PitchSteps {
   std::atomic<bool> midiThru{false};
   std::atomic<bool> ignoreProgramChange{false};
 
-  // Written by the audio thread (learning, a reloaded file), read by both.
-  std::atomic<int> ccMap[kNumControllers];
-  std::atomic<bool> midiLearnActive{false};
-  // The audio thread's own.
-  bool midiUnlearn = false;
-  int learnCC = -1;
-  int learnParam = -1;
+  // The controller map and MIDI learn: written by the audio thread (learning,
+  // a reloaded file), read by both.
+  MidiLearn midiLearn;
 
  protected:
   // Audio thread, before a block: applies what the editor queued.

@@ -66,7 +66,7 @@ void Synth::prepareConfig() {
 bool Synth::loadConfig() {
   int controllers[kNumControllers];
   if (!readConfig(controllers)) return false;
-  for (int cc = 0; cc < kNumControllers; ++cc) ccMap[cc].store(controllers[cc], std::memory_order_relaxed);
+  midiLearn.setMap(controllers);
   return true;
 }
 
@@ -78,7 +78,7 @@ bool Synth::reloadConfig() {
 }
 
 bool Synth::readConfig(int (&controllers)[kNumControllers]) {
-  for (int cc = 0; cc < kNumControllers; ++cc) controllers[cc] = ccMap[cc].load(std::memory_order_relaxed);
+  midiLearn.copyMap(controllers);
   if (!*iniPath.Get()) return false;  // no home folder: the defaults stay
   std::vector<char> text(1024);
   GetPrivateProfileString("Editor", "Scale", "", text.data(), static_cast<int>(text.size()), iniPath.Get());
@@ -136,7 +136,7 @@ bool Synth::saveConfig(ConfigPart part) {
     WritePrivateProfileSection("MIDI Control", "\0", iniPath.Get());
     char key[16];
     for (int cc = 0; cc < kNumControllers; ++cc) {
-      const int param = ccMap[cc].load(std::memory_order_relaxed);
+      const int param = midiLearn.target(cc);
       if (param < 0) continue;
       std::snprintf(key, sizeof key, "CC%i", cc);
       std::snprintf(text, sizeof text, "%i", param);
