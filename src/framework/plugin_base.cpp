@@ -24,19 +24,14 @@ void IPluginBase::SetParameterValue(int paramIdx, double normalizedValue) {
 }
 
 void IPluginBase::OnParamChangeFromHost(int paramIdx, double normalizedValue) {
-  IParam* param = GetParam(paramIdx);
-  if (!param) return;
-  // Hosts resend unchanged values (on activation, on a redraw of their own
-  // controls); only a real change reaches the plug-in.
-  const double before = param->Value();
-  param->SetNormalized(normalizedValue);
-  if (param->Value() == before) return;
-  OnParamChange(paramIdx, kHost);
+  if (const IParam* param = GetParam(paramIdx)) OnPlainParamChangeFromHost(paramIdx, param->FromNormalized(normalizedValue));
 }
 
 void IPluginBase::OnPlainParamChangeFromHost(int paramIdx, double plainValue) {
   IParam* param = GetParam(paramIdx);
   if (!param) return;
+  // Hosts resend unchanged values (on activation, on a redraw of their own
+  // controls); only a real change reaches the plug-in.
   const double before = param->Value();
   param->Set(plainValue);
   if (param->Value() == before) return;
