@@ -14,7 +14,7 @@ enum ECtrlTags {
   kCtrlPowerLamp = 53,
   kCtrlMessage = 54,
   kCtrlFlash = 55,
-  kCtrlFirstKey = 56,  // the key for MIDI note n has tag n + 15
+  kCtrlFirstKey = 56,  // the lowest key's; the key for MIDI note n has kCtrlFirstKey + n - kLowestKey
 };
 
 // The panel as drawn at scale 1.0. Its window opens at half that size and

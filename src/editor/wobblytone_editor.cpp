@@ -96,7 +96,8 @@ void WobblytoneEditor::layout() {
 
 void WobblytoneEditor::attachKeyboard() {
   for (const PanelKey& key : keyboardKeys())
-    g->AttachControl(new IMPKey(key.x, kKeyTop, g->LoadBitmap(key.bitmap, 2), key.note, panel), key.note + 15);
+    g->AttachControl(new IMPKey(key.x, kKeyTop, g->LoadBitmap(key.bitmap, 2), key.note, panel),
+                     kCtrlFirstKey + key.note - Properties::kLowestKey);
 }
 
 void WobblytoneEditor::setMessage() {
