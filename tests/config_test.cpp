@@ -56,11 +56,11 @@ TEST_F(Configuration, FirstStartCreatesAnEmptyFileAndKeepsTheDefaults) {
   Engine e;
   EXPECT_TRUE(std::filesystem::exists(configFile()));
   EXPECT_EQ(std::filesystem::file_size(configFile()), 0u);
-  EXPECT_STREQ(e.w().iniPath.Get(), configFile().c_str());
-  EXPECT_EQ(e.w().windowScale, 0.5f);
-  EXPECT_STREQ(e.w().programPath.Get(), home.c_str());
-  EXPECT_FALSE(e.w().midiThru);
-  EXPECT_FALSE(e.w().ignoreProgramChange);
+  EXPECT_STREQ(e.w().configFile.iniPath.Get(), configFile().c_str());
+  EXPECT_EQ(e.w().configFile.windowScale, 0.5f);
+  EXPECT_STREQ(e.w().configFile.programPath.Get(), home.c_str());
+  EXPECT_FALSE(e.w().configFile.midiThru);
+  EXPECT_FALSE(e.w().configFile.ignoreProgramChange);
   for (int cc : e.w().midiLearn.ccMap) EXPECT_EQ(cc, -1);
   const mode_t after = umask(022);
   umask(after);
@@ -70,14 +70,14 @@ TEST_F(Configuration, FirstStartCreatesAnEmptyFileAndKeepsTheDefaults) {
 TEST_F(Configuration, TheMusicFolderOfTheUserDirsFileIsUsed) {
   writeConfig("XDG_MUSIC_DIR=\"$HOME/Songs\"\n", home + "/.config/user-dirs.dirs");
   Engine e;
-  EXPECT_STREQ(e.w().iniPath.Get(), (home + "/Songs/MarlpitMusic/wobblytone.ini").c_str());
+  EXPECT_STREQ(e.w().configFile.iniPath.Get(), (home + "/Songs/MarlpitMusic/wobblytone.ini").c_str());
 }
 
 TEST_F(Configuration, AFileAtTheOlderLocationIsCopiedAndApplied) {
   const std::string older = home + "/Library/Application Support/MarlpitMusic/wobblytone.ini";
   writeConfig("[Editor]\nScale=1.000000\n\n[MIDI Control]\nCC7=12\n\n", older);
   Engine e;
-  EXPECT_EQ(e.w().windowScale, 1.0f);
+  EXPECT_EQ(e.w().configFile.windowScale, 1.0f);
   EXPECT_EQ(e.w().midiLearn.ccMap[7], kModMix);
   EXPECT_EQ(readConfig(), "[Editor]\nScale=1.000000\n\n[MIDI Control]\nCC7=12\n\n");
 }
@@ -87,9 +87,9 @@ TEST_F(Configuration, MalformedValuesFallBackAsTheyShould) {
       "[Editor]\nScale=abc\n[MIDI Global]\nMIDI Thru=True\nIgnore Program Change=true\n"
       "[MIDI Control]\nCC7=x\nCC8=0\nCC9=99\nCC10=  12 \nCC11=\n");
   Engine e;
-  EXPECT_EQ(e.w().windowScale, 0.5f);
-  EXPECT_FALSE(e.w().midiThru);
-  EXPECT_TRUE(e.w().ignoreProgramChange);
+  EXPECT_EQ(e.w().configFile.windowScale, 0.5f);
+  EXPECT_FALSE(e.w().configFile.midiThru);
+  EXPECT_TRUE(e.w().configFile.ignoreProgramChange);
   EXPECT_EQ(e.w().midiLearn.ccMap[7], -1);
   EXPECT_EQ(e.w().midiLearn.ccMap[8], kPower);
   EXPECT_EQ(e.w().midiLearn.ccMap[9], 99);
@@ -101,13 +101,13 @@ TEST_F(Configuration, MalformedValuesFallBackAsTheyShould) {
 
   writeConfig("[Editor]\nScale=-1\n");
   Engine negative;
-  EXPECT_EQ(negative.w().windowScale, 0.5f);
+  EXPECT_EQ(negative.w().configFile.windowScale, 0.5f);
 }
 
 TEST_F(Configuration, SavingWritesOnlyWhatWasAskedFor) {
   Engine e;
-  e.w().windowScale = 0.70710677f;
-  e.w().midiThru = true;
+  e.w().configFile.windowScale = 0.70710677f;
+  e.w().configFile.midiThru = true;
   e.w().saveConfig(Synth::ConfigPart::windowScale);
   EXPECT_EQ(readConfig(), "[Editor]\nScale=0.707107\n\n");
   e.w().saveConfig(Synth::ConfigPart::midiThru);
@@ -131,7 +131,7 @@ TEST_F(Configuration, ALongProgramFolderSurvivesAReload) {
   ASSERT_GT(folder.GetLength(), 63);
   e.w().storeProgramPath(&folder);
   Engine again;
-  EXPECT_STREQ(again.w().programPath.Get(), folder.Get());
+  EXPECT_STREQ(again.w().configFile.programPath.Get(), folder.Get());
 }
 
 TEST_F(Configuration, LearnBindsMovesAndIsSavedOnlyOnRequest) {
@@ -180,13 +180,13 @@ TEST_F(Configuration, AScaleOutsideTheCornersRangeIsNotTaken) {
     SCOPED_TRACE(value);
     writeConfig(std::string("[Editor]\nScale=") + value + "\n");
     Engine e;
-    EXPECT_EQ(e.w().windowScale, 0.5f);
+    EXPECT_EQ(e.w().configFile.windowScale, 0.5f);
     e.w().saveConfig(Synth::ConfigPart::windowScale);
     EXPECT_NE(readConfig().find("Scale=0.500000\n"), std::string::npos) << readConfig();
   }
   writeConfig("[Editor]\nScale=2\n");
   Engine largest;
-  EXPECT_EQ(largest.w().windowScale, 2.0f);
+  EXPECT_EQ(largest.w().configFile.windowScale, 2.0f);
 }
 
 // With HOME unset or empty the home folder comes from the password

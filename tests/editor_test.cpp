@@ -146,7 +146,7 @@ TEST_F(Editor, OpensAtTheStoredScale) {
   EXPECT_TRUE(synth.isEditorOpen());
   editor.reset();
   EXPECT_FALSE(synth.isEditorOpen());
-  synth.windowScale = 2.0f;
+  synth.configFile.windowScale = 2.0f;
   editor = std::make_unique<WobblytoneEditor>(synth, link, window, WOBBLYTONE_TEST_RESOURCES);
   EXPECT_EQ(window.width, 3904);
   EXPECT_EQ(window.height, 2032);
@@ -285,7 +285,7 @@ TEST_F(Editor, KeysSendNotesThroughTheNotePath) {
 }
 
 TEST_F(Editor, OptionMenuIsBuiltWithItsSubMenusAndChecks) {
-  synth.midiThru = true;
+  synth.configFile.midiThru = true;
   click(1800, 560);
   auto* options = dynamic_cast<IMPOptionMenu*>(g().GetControl(2));
   IPopupMenu& menu = options->Menu();
@@ -313,7 +313,7 @@ TEST_F(Editor, OptionMenuIsBuiltWithItsSubMenusAndChecks) {
 TEST_F(Editor, WindowSizesFromEitherMenu) {
   optionMenu(10, 3);  // "Window Size" / "200%"
   editor->onIdle();
-  EXPECT_FLOAT_EQ(synth.windowScale, 0.70710677f);
+  EXPECT_FLOAT_EQ(synth.configFile.windowScale, 0.70710677f);
   EXPECT_EQ(window.width, 1380);
   EXPECT_EQ(window.height, 718);
 
@@ -328,9 +328,9 @@ TEST_F(Editor, WindowSizesFromEitherMenu) {
   optionMenu(11);
   ASSERT_TRUE(g().IsMessageBoxOpen());
   EXPECT_EQ(g().CurrentMessageBox()->title(), "Save Window Size");
-  EXPECT_NE(g().CurrentMessageBox()->text().find(synth.iniPath.Get()), std::string::npos);
+  EXPECT_NE(g().CurrentMessageBox()->text().find(synth.configFile.iniPath.Get()), std::string::npos);
   answer(EMsgBoxResult::OK);
-  std::ifstream ini(synth.iniPath.Get());
+  std::ifstream ini(synth.configFile.iniPath.Get());
   const std::string config((std::istreambuf_iterator<char>(ini)), std::istreambuf_iterator<char>());
   EXPECT_NE(config.find("Scale=2.0"), std::string::npos) << config;
 }
@@ -339,15 +339,15 @@ TEST_F(Editor, UnknownWindowSizesChangeNothing) {
   synth.resizeUI(GUI::GUISize(6));
   synth.resizeUI(-1.0f);
   editor->onIdle();
-  EXPECT_EQ(synth.windowScale, 0.5f);
+  EXPECT_EQ(synth.configFile.windowScale, 0.5f);
   EXPECT_EQ(window.width, 976);
   EXPECT_EQ(Wobblytone::scaleOfSize(3), 0.70710677f);
 }
 
 TEST_F(Editor, MidiOptionsToggleAndVisitOpensTheSite) {
-  const bool before = synth.ignoreProgramChange;
+  const bool before = synth.configFile.ignoreProgramChange;
   optionMenu(6, 1);
-  EXPECT_EQ(synth.ignoreProgramChange, !before);
+  EXPECT_EQ(synth.configFile.ignoreProgramChange, !before);
   optionMenu(13, 1);
   ASSERT_EQ(window.openedURLs.size(), 1u);
   EXPECT_EQ(window.openedURLs[0], kMakerWebSite);
@@ -419,13 +419,13 @@ TEST_F(Editor, AFolderNameCannotRewriteTheConfigurationFile) {
   EXPECT_EQ(g().CurrentMessageBox()->text(), "Cannot save file!");
   EXPECT_EQ(g().CurrentMessageBox()->title(), "Error");
   answer(EMsgBoxResult::OK);
-  std::ifstream in(synth.iniPath.Get());
+  std::ifstream in(synth.configFile.iniPath.Get());
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_EQ(text.find("CC7"), std::string::npos) << text;
   EXPECT_EQ(text.find("Scale=9"), std::string::npos) << text;
   Wobblytone restarted(seeded());
   EXPECT_EQ(restarted.midiLearn.ccMap[7], -1);
-  EXPECT_EQ(restarted.windowScale, 0.5f);
+  EXPECT_EQ(restarted.configFile.windowScale, 0.5f);
 }
 
 TEST_F(Editor, MidiLearnThroughTheSwitchAndAKnob) {
@@ -494,7 +494,7 @@ TEST_F(Editor, SavedWindowSizeOpensTheNextEditor) {
   // A new instance reads the scale back and opens its editor at 1952 x 1016.
   editor.reset();
   Wobblytone another(seeded());
-  EXPECT_EQ(another.windowScale, 1.0f);
+  EXPECT_EQ(another.configFile.windowScale, 1.0f);
   DirectLink otherLink(another);
   OffscreenHost otherWindow;
   WobblytoneEditor reopened(another, otherLink, otherWindow, WOBBLYTONE_TEST_RESOURCES);
@@ -514,7 +514,7 @@ TEST_F(Editor, SaveConfigurationSavesTheScaleTheCornerSet) {
   ASSERT_GT(dragged, 0.6f);
   optionMenu(8);  // "Save Configuration"
   answer(EMsgBoxResult::Yes);
-  std::ifstream in(synth.iniPath.Get());
+  std::ifstream in(synth.configFile.iniPath.Get());
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   char expected[32];
   std::snprintf(expected, sizeof expected, "Scale=%f\n", dragged);

@@ -51,7 +51,7 @@ void saveProgram(PanelDelegate& panel, IGraphics& g) {
 
 void defaultPath(PanelDelegate& panel, IGraphics& g) {
   std::string folder = Synth::pathToPrograms();
-  if (folder.empty()) folder = panel.synth.homePath.Get();
+  if (folder.empty()) folder = panel.synth.configFile.homePath.Get();
   FileDialogRequest request{EFileAction::Save, folder, "[file name is ignored]", " "};
   g.PromptForFile(request, [&panel, &g](const std::string& path) {
     if (path.empty()) return;
@@ -66,17 +66,17 @@ void defaultPath(PanelDelegate& panel, IGraphics& g) {
 
 void saveWindowSize(PanelDelegate& panel, IGraphics& g) {
   // The scale drawn now, so that a size set with the corner is saved too.
-  panel.synth.windowScale = g.GetDrawScale();
+  panel.synth.configFile.windowScale = g.GetDrawScale();
   panel.synth.saveConfig(Synth::ConfigPart::windowScale);
   g.ShowMessageBox(format("The current window size was saved to the INI configuration file:\n%s",
-                          panel.synth.iniPath.Get())
+                          panel.synth.configFile.iniPath.Get())
                        .c_str(),
                    "Save Window Size", EMsgBoxType::OK);
 }
 
 void runCommand(PanelDelegate& panel, IGraphics& g, File::Command command) {
   Wobblytone& synth = panel.synth;
-  if (Synth::pathToPrograms().empty()) Synth::setPathToPrograms(synth.programPath.Get());
+  if (Synth::pathToPrograms().empty()) Synth::setPathToPrograms(synth.configFile.programPath.Get());
 
   switch (command) {
     case File::kCmdInitialize:
@@ -89,7 +89,7 @@ void runCommand(PanelDelegate& panel, IGraphics& g, File::Command command) {
     case File::kCmdSaveProgram: saveProgram(panel, g); break;
     case File::kCmdDefaultPath: defaultPath(panel, g); break;
     case File::kCmdReloadConfig:
-      g.ShowMessageBox(format("The INI configuration file is:\n%s\n\nDo you really want to reload it?", synth.iniPath.Get())
+      g.ShowMessageBox(format("The INI configuration file is:\n%s\n\nDo you really want to reload it?", synth.configFile.iniPath.Get())
                            .c_str(),
                        "Reload Configuration", EMsgBoxType::YesNo, [&synth](EMsgBoxResult r) {
                          if (r == EMsgBoxResult::Yes) synth.reloadConfig();
@@ -97,21 +97,21 @@ void runCommand(PanelDelegate& panel, IGraphics& g, File::Command command) {
       break;
     case File::kCmdSaveConfig:
       g.ShowMessageBox(
-          format("The INI configuration file is:\n%s\n\nDo you really want to overwrite it?", synth.iniPath.Get()).c_str(),
+          format("The INI configuration file is:\n%s\n\nDo you really want to overwrite it?", synth.configFile.iniPath.Get()).c_str(),
           "Save Configuration", EMsgBoxType::YesNo, [&synth, graphics = &g](EMsgBoxResult r) {
             if (r != EMsgBoxResult::Yes) return;
             // The scale drawn now, as "Save Window Size" saves it.
-            synth.windowScale = graphics->GetDrawScale();
+            synth.configFile.windowScale = graphics->GetDrawScale();
             synth.saveConfig(Synth::ConfigPart::everything);
           });
       break;
     case File::kCmdSaveWindowSize: saveWindowSize(panel, g); break;
     case File::kCmdMidiThru:
-      synth.midiThru.store(!synth.midiThru.load());
+      synth.configFile.midiThru.store(!synth.configFile.midiThru.load());
       synth.saveConfig(Synth::ConfigPart::midiThru);
       break;
     case File::kCmdIgnoreProgramChange:
-      synth.ignoreProgramChange.store(!synth.ignoreProgramChange.load());
+      synth.configFile.ignoreProgramChange.store(!synth.configFile.ignoreProgramChange.load());
       synth.saveConfig(Synth::ConfigPart::ignoreProgramChange);
       break;
     case File::kCmdCheckForUpdate: synth.checkVersionAgainstWeb(); break;

@@ -100,8 +100,8 @@ void IMPOptionMenu::build() {
   if (GetParamIdx() != -kCtrlOptionMenu) return;
   const Wobblytone& synth = panel.synth;
   fill(menu, kOptionMenu, [&synth](int command) {
-    if (command == File::kCmdMidiThru) return synth.midiThru.load();
-    if (command == File::kCmdIgnoreProgramChange) return synth.ignoreProgramChange.load();
+    if (command == File::kCmdMidiThru) return synth.configFile.midiThru.load();
+    if (command == File::kCmdIgnoreProgramChange) return synth.configFile.ignoreProgramChange.load();
     return false;
   });
 }

@@ -38,7 +38,7 @@ void WobblytoneEditor::layout() {
   ui.AttachBackground("back.jpg");
   ui.AttachControl(new IMPSizeContextControl(IRECT(0, 0, kEditorWidth, kEditorHeight), -kCtrlSizeMenu, panel));
   ui.SetScaleConstraints(0.25f, 2.0f);
-  ui.Resize(kEditorWidth, kEditorHeight, synth.windowScale);
+  ui.Resize(kEditorWidth, kEditorHeight, synth.configFile.windowScale);
   ui.AttachCornerResizer(new IMPCornerResizer(ui.GetBounds(), 32), EUIResizerMode::Scale, false);
   constexpr PanelArea kOptions = PanelAreas::kOptionsZone;
   ui.AttachControl(new IMPOptionMenu(IRECT(kOptions.x, kOptions.y, kOptions.right(), kOptions.bottom()),
@@ -136,14 +136,14 @@ void WobblytoneEditor::followWindowSize(int width, int height) {
   if (std::abs(width - g->WindowWidth()) <= 1 && std::abs(height - g->WindowHeight()) <= 1) return;
   const float scale = std::min(static_cast<float>(width) / kEditorWidth, static_cast<float>(height) / kEditorHeight);
   g->Resize(kEditorWidth, kEditorHeight, scale);
-  panel.synth.windowScale = g->GetDrawScale();
+  panel.synth.configFile.windowScale = g->GetDrawScale();
 }
 
 void WobblytoneEditor::onIdle() {
   Wobblytone& synth = panel.synth;
   if (!g->WindowIsOpen()) return;
   if (synth.editorNeedsResize.exchange(false))
-    g->Resize(kEditorWidth, kEditorHeight, synth.windowScale);
+    g->Resize(kEditorWidth, kEditorHeight, synth.configFile.windowScale);
   // Parameters the engine or the host changed: their controls follow.
   const bool full = synth.editorNeedsFullRedraw.exchange(false);
   for (int i = 0; i < synth.NParams(); ++i) g->SetControlValueFromDelegate(i, synth.GetParam(i)->GetNormalized());

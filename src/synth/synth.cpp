@@ -8,7 +8,7 @@
 #include <cstring>
 
 Synth::Synth(const InstanceInfo& info, const Config& config) : IPluginBase(info, config) {
-  if (!IsMetadataOnly()) prepareConfig();
+  if (!IsMetadataOnly() && configFile.locate()) loadConfig();
 }
 
 void Synth::initProgram() {
@@ -81,7 +81,7 @@ void Synth::OnPresetsModified() {
 void Synth::resizeUI(float scale) {
   // A scale of 0 or less (an unknown window size) changes nothing.
   if (!(scale > 0)) return;
-  windowScale = scale;
+  configFile.windowScale = scale;
   editorNeedsResize.store(true);
 }
 
@@ -148,4 +148,36 @@ void Synth::setParamValue(int paramIdx, double value, bool normalized) {
   if (isRestoring) return;
   const double n = param->GetNormalized();
   SendParameterValueFromUI(paramIdx, n);
+}
+
+// --- Configuration file ---------------------------------------------------------
+
+void Synth::followConfigScale(bool scaleRead) {
+  if (scaleRead && isEditorOpen()) resizeUI(configFile.windowScale);
+}
+
+bool Synth::loadConfig() {
+  int controllers[kNumControllers];
+  midiLearn.copyMap(controllers);
+  bool scaleRead = false;
+  if (!configFile.read(controllers, scaleRead)) return false;
+  followConfigScale(scaleRead);
+  midiLearn.setMap(controllers);
+  return true;
+}
+
+bool Synth::reloadConfig() {
+  EditorChange change;
+  change.kind = EditorChange::Kind::controllerMap;
+  midiLearn.copyMap(change.controllers);
+  bool scaleRead = false;
+  if (!configFile.read(change.controllers, scaleRead)) return false;
+  followConfigScale(scaleRead);
+  return postEditorChange(change);
+}
+
+bool Synth::saveConfig(ConfigPart part) {
+  int controllers[kNumControllers];
+  midiLearn.copyMap(controllers);
+  return configFile.save(part, controllers);
 }

@@ -9,6 +9,7 @@
 
 #include "framework/plugin_base.h"
 #include "modules/pitch.h"
+#include "synth/config_file.h"
 #include "synth/editor_change.h"
 #include "synth/gui_size.h"
 #include "synth/key_buffer.h"
@@ -86,11 +87,11 @@ class Synth : public IPluginBase, public PitchSteps {
   // are taken here, the learned controllers queued for the audio thread.
   bool reloadConfig();
   // What a save writes: all settings, or the one a menu item changed.
-  enum class ConfigPart { everything, windowScale, midiThru, ignoreProgramChange };
+  using ConfigPart = ConfigFile::Part;
   bool saveConfig(ConfigPart part);
   // Stores the program folder in the configuration file; false when it could
   // not (a folder name with a line break is refused, never written raw).
-  bool storeProgramPath(WDL_String* path);
+  bool storeProgramPath(WDL_String* path) { return configFile.storeProgramPath(path); }
 
   // --- Program files and their folder ------------------------------------------
   static void replaceIllegalFileChar(char* name);
@@ -103,12 +104,9 @@ class Synth : public IPluginBase, public PitchSteps {
   std::atomic<bool> editorNeedsFullRedraw{false};
   std::atomic<bool> editorNeedsResize{false};
 
-  // Read and written on the user-interface thread only (and at construction).
-  WDL_String homePath, iniPath, programPath;
-  float windowScale = 0.5f;
-  // Set by the user-interface thread, read by the audio thread.
-  std::atomic<bool> midiThru{false};
-  std::atomic<bool> ignoreProgramChange{false};
+  // The configuration file's settings: the paths and the scale belong to the
+  // user-interface thread, the MIDI options are read by the audio thread too.
+  ConfigFile configFile;
 
   // The controller map and MIDI learn: written by the audio thread (learning,
   // a reloaded file), read by both.
@@ -128,8 +126,8 @@ class Synth : public IPluginBase, public PitchSteps {
   bool isRestoring = true;
 
  private:
-  void prepareConfig();
-  bool readConfig(int (&controllers)[kNumControllers]);
+  // The scale a configuration file gave, for an open editor.
+  void followConfigScale(bool scaleRead);
   void resetParametersToDefaults();
 
   SpscQueue<EditorChange, 32> editorChanges;

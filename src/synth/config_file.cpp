@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: ISC
-// The per-user configuration file: editor scale, program folder, MIDI
-// options and the table of learned controllers, kept through the INI
-// profile store and shared by every instance.
+#include "synth/config_file.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -10,7 +9,6 @@
 
 #include "platform/swell_ini.h"
 #include "platform/user_folders.h"
-#include "synth/synth.h"
 
 namespace {
 
@@ -31,7 +29,7 @@ bool copyFile(const std::string& from, FILE* to) {
 
 }  // namespace
 
-void Synth::prepareConfig() {
+bool ConfigFile::locate() {
   homePath.Set(userFolders::home().c_str());
   programPath.Set(homePath.Get());
   // Without any home folder there is no place for the configuration: the
@@ -39,7 +37,7 @@ void Synth::prepareConfig() {
   const std::string music = userFolders::music();
   if (music.empty()) {
     iniPath.Set("");
-    return;
+    return false;
   }
   WDL_String folder;
   folder.SetFormatted(1023, "%s/%s", music.c_str(), kMakerFolder);
@@ -49,36 +47,19 @@ void Synth::prepareConfig() {
   iniPath.Set(folder.Get());
   iniPath.Append(kConfigName);
 
-  if (userFolders::exists(iniPath.Get())) {
-    loadConfig();
-    return;
-  }
+  if (userFolders::exists(iniPath.Get())) return true;
   FILE* file = std::fopen(iniPath.Get(), "wb");
-  if (!file) return;  // no configuration: the defaults stay, later writes fail quietly
+  if (!file) return true;  // no configuration: the defaults stay, later writes fail quietly
   WDL_String older;
   older.SetFormatted(1023, "%s/Library/Application Support/%s", homePath.Get(), kMakerFolder);
   older.Append(kConfigName);
   copyFile(older.Get(), file);
   std::fclose(file);
-  loadConfig();
-}
-
-bool Synth::loadConfig() {
-  int controllers[kNumControllers];
-  if (!readConfig(controllers)) return false;
-  midiLearn.setMap(controllers);
   return true;
 }
 
-bool Synth::reloadConfig() {
-  EditorChange change;
-  change.kind = EditorChange::Kind::controllerMap;
-  if (!readConfig(change.controllers)) return false;
-  return postEditorChange(change);
-}
-
-bool Synth::readConfig(int (&controllers)[kNumControllers]) {
-  midiLearn.copyMap(controllers);
+bool ConfigFile::read(int (&controllers)[kNumControllers], bool& scaleRead) {
+  scaleRead = false;
   if (!*iniPath.Get()) return false;  // no home folder: the defaults stay
   std::vector<char> text(1024);
   GetPrivateProfileString("Editor", "Scale", "", text.data(), static_cast<int>(text.size()), iniPath.Get());
@@ -87,7 +68,7 @@ bool Synth::readConfig(int (&controllers)[kNumControllers]) {
     const float scale = static_cast<float>(std::atof(text.data()));
     if (std::isfinite(scale) && scale > 0 && scale <= 2.0f) {
       windowScale = scale;
-      if (isEditorOpen()) resizeUI(scale);
+      scaleRead = true;
     }
   }
   // Folder paths are read whole (a longer limit than the scale's would cut
@@ -119,24 +100,24 @@ bool Synth::readConfig(int (&controllers)[kNumControllers]) {
   return true;
 }
 
-bool Synth::saveConfig(ConfigPart part) {
+bool ConfigFile::save(Part part, const int (&controllers)[kNumControllers]) {
   if (!*iniPath.Get()) return false;  // no home folder: nothing is written
-  const auto writes = [part](ConfigPart p) { return part == ConfigPart::everything || part == p; };
+  const auto writes = [part](Part p) { return part == Part::everything || part == p; };
   char text[64];
-  if (writes(ConfigPart::windowScale)) {
+  if (writes(Part::windowScale)) {
     std::snprintf(text, sizeof text, "%f", windowScale);
     WritePrivateProfileString("Editor", "Scale", text, iniPath.Get());
   }
-  if (writes(ConfigPart::midiThru))
+  if (writes(Part::midiThru))
     WritePrivateProfileString("MIDI Global", "MIDI Thru", midiThru ? "true" : "false", iniPath.Get());
-  if (writes(ConfigPart::ignoreProgramChange))
+  if (writes(Part::ignoreProgramChange))
     WritePrivateProfileString("MIDI Global", "Ignore Program Change", ignoreProgramChange ? "true" : "false",
                               iniPath.Get());
-  if (part == ConfigPart::everything) {
+  if (part == Part::everything) {
     WritePrivateProfileSection("MIDI Control", "\0", iniPath.Get());
     char key[16];
     for (int cc = 0; cc < kNumControllers; ++cc) {
-      const int param = midiLearn.target(cc);
+      const int param = controllers[cc];
       if (param < 0) continue;
       std::snprintf(key, sizeof key, "CC%i", cc);
       std::snprintf(text, sizeof text, "%i", param);
@@ -146,7 +127,7 @@ bool Synth::saveConfig(ConfigPart part) {
   return true;
 }
 
-bool Synth::storeProgramPath(WDL_String* path) {
+bool ConfigFile::storeProgramPath(WDL_String* path) {
   if (path) programPath.Set(path->Get());
   if (!*iniPath.Get()) return false;
   return WritePrivateProfileString("Global", "Path to Program Files", programPath.Get(), iniPath.Get());
