@@ -203,10 +203,11 @@ class JalvDisplay {
     if (children) XFree(children);
     return found;
   }
-  // Waits up to two seconds for `test`.
+  // Waits up to ten seconds for `test`: a loaded machine (other tests beside
+  // this one) can take seconds to redraw jalv's window at a new size.
   template <class Test>
   bool waitFor(Test test) const {
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < 500; ++i) {
       XSync(x, False);
       if (test()) return true;
       std::this_thread::sleep_for(20ms);
