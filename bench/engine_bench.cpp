@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include "engine_workload.h"
+#include "instrument/engine_view.h"
 
 static void runPatch(benchmark::State& state, bool busy) {
   EngineWorkload work(busy);
@@ -26,7 +27,7 @@ static void BM_FirstAndFurtherInstance(benchmark::State& state) {
     InstanceInfo info;
     info.resourcePath = WOBBLYTONE_BENCH_RESOURCES;
     Wobblytone synth(info);
-    benchmark::DoNotOptimize(synth.brokenKnobs[0]);
+    benchmark::DoNotOptimize(EngineView(synth).knobBroken(0));
   }
 }
 BENCHMARK(BM_FirstAndFurtherInstance)->Unit(benchmark::kMillisecond);

@@ -79,5 +79,5 @@ TEST(EngineBlocks, ApplyingTheEditorsChangesNeverAllocates) {
     counted += allocations.load();
   }
   EXPECT_EQ(counted, 0);
-  EXPECT_DOUBLE_EQ(e.w().pitchBend, 19 / 20.0);  // the last request was taken
+  EXPECT_DOUBLE_EQ(e.view().pitchBend(), 19 / 20.0);  // the last request was taken
 }

@@ -15,7 +15,9 @@
 #include "editor/panel_controls.h"
 #include "editor/panel_ids.h"
 #include "editor/wobblytone_editor.h"
+#include "engine_probe.h"
 #include "framework/headless_host.h"
+#include "instrument/engine_view.h"
 #include "toolkit/offscreen_host.h"
 #include "toolkit/overlays.h"
 
@@ -189,7 +191,7 @@ TEST_F(Editor, MessageStripTellsTheStateOfTheUnit) {
   // A blown fuse overrides everything: plain text, no logo.
   set(kVoltage, 0);
   editor->onIdle();
-  EXPECT_TRUE(synth.fuseBlown);
+  EXPECT_TRUE(EngineView(synth).fuseBlown());
   EXPECT_FALSE(strip().ShowsLogo());
   EXPECT_EQ(strip().GetStr(), "The fuse has blown. Click here to change it.");
 }
@@ -198,17 +200,17 @@ TEST_F(Editor, ClicksOnTheStripChangeTheFuseThenAdvanceTheWarmUp) {
   set(kVoltage, 1);
   set(kPower, 1);
   set(kVoltage, 0);  // blows the fuse
-  ASSERT_TRUE(synth.fuseBlown);
+  ASSERT_TRUE(EngineView(synth).fuseBlown());
   click(900, 560);
-  EXPECT_FALSE(synth.fuseBlown);
-  EXPECT_EQ(synth.warmUpState, 0);
+  EXPECT_FALSE(EngineView(synth).fuseBlown());
+  EXPECT_EQ(EngineView(synth).warmUpState(), 0);
   set(kVoltage, 1);
   click(900, 560);
-  EXPECT_EQ(synth.warmUpState, 1);
+  EXPECT_EQ(EngineView(synth).warmUpState(), 1);
   click(900, 560);
-  EXPECT_EQ(synth.warmUpState, 2);
+  EXPECT_EQ(EngineView(synth).warmUpState(), 2);
   click(900, 560);
-  EXPECT_EQ(synth.warmUpState, 2);
+  EXPECT_EQ(EngineView(synth).warmUpState(), 2);
   // Each went to the host like any parameter change.
   ASSERT_GE(link.sent.size(), 3u);
   EXPECT_EQ(link.sent[0].first, kFuse);
@@ -222,15 +224,15 @@ TEST_F(Editor, IdleUpdateShowsLampsWheelsAndKeys) {
   set(kPower, 1);
   editor->onIdle();
   EXPECT_FALSE(g().GetControlWithTag(kCtrlPowerLamp)->IsHidden());
-  synth.overload = true;
+  EngineProbe::setOverload(synth, true);
   editor->onIdle();
   EXPECT_FALSE(g().GetControlWithTag(kCtrlOverloadLamp)->IsHidden());
-  synth.overload = false;
+  EngineProbe::setOverload(synth, false);
   editor->onIdle();
   EXPECT_TRUE(g().GetControlWithTag(kCtrlOverloadLamp)->IsHidden());
 
-  synth.pitchBend = -1;
-  synth.modWheel = 0.75;
+  EngineProbe::setPitchBend(synth, -1);
+  EngineProbe::setModWheel(synth, 0.75);
   editor->onIdle();
   EXPECT_EQ(g().GetControlWithTag(kCtrlPitchWheel)->GetValue(), 0);
   EXPECT_EQ(g().GetControlWithTag(kCtrlModWheel)->GetValue(), 0.75);
@@ -247,7 +249,7 @@ TEST_F(Editor, IdleUpdateShowsLampsWheelsAndKeys) {
     }
 
   // A broken key disappears and takes no clicks.
-  synth.brokenKeys[64 - 41] = 1;
+  EngineProbe::setKeyBroken(synth, 64 - 41, 1);
   editor->onIdle();
   IControl* broken = g().GetControlWithTag(64 + 15);
   EXPECT_TRUE(broken->IsHidden());
@@ -260,10 +262,10 @@ TEST_F(Editor, FuseBlowingFlashesThePanelForOneIdlePeriod) {
   set(kPower, 1);
   editor->onIdle();
   set(kVoltage, 0);
-  ASSERT_TRUE(synth.fuseJustBlown);
+  ASSERT_TRUE(EngineView(synth).fuseJustBlown());
   editor->onIdle();
   EXPECT_FALSE(g().GetControlWithTag(kCtrlFlash)->IsHidden());
-  EXPECT_FALSE(synth.fuseJustBlown);
+  EXPECT_FALSE(EngineView(synth).fuseJustBlown());
   EXPECT_TRUE(g().GetControlWithTag(kCtrlPowerLamp)->IsHidden());
   editor->onIdle();
   EXPECT_TRUE(g().GetControlWithTag(kCtrlFlash)->IsHidden());

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine_harness.h"
+#include "engine_probe.h"
 #include "engine_phrase.h"
 #include "test_util.h"
 
@@ -48,19 +49,19 @@ TEST(EngineBlocks, AwkwardCallsNeverStallOrCrash) {
   slow.plainPatch();
   auto out = slow.render(2000, {midiAt(10, IMidiMsg::noteOn(0, 60, 100))});
   EXPECT_TRUE(testutil::allFinite(out));
-  EXPECT_TRUE(slow.w().voiceActive);
+  EXPECT_TRUE(slow.view().voiceActive());
 }
 
 TEST(EngineBlocks, ResetAtTheSameRateOnlyForgetsKeysAndSlicePosition) {
   Engine e;
   e.plainPatch();
   e.render(100, {midiAt(0, IMidiMsg::noteOn(0, 60, 100))});
-  const double level = e.w().loudnessContour.value;
+  const double level = e.view().loudnessContour().value;
   e.host->prepare(44100, 64);
   EXPECT_FALSE(e.w().isKeyPressed(60));
-  EXPECT_EQ(e.w().loudnessContour.value, level);
+  EXPECT_EQ(e.view().loudnessContour().value, level);
   e.host->prepare(48000, 64);
-  EXPECT_FALSE(e.w().loudnessContour.isOn());
+  EXPECT_FALSE(e.view().loudnessContour().isOn());
   EXPECT_EQ(e.w().getSliceLength(), 48);
 }
 
@@ -69,7 +70,7 @@ TEST(EngineBlocks, ResetAtTheSameRateOnlyForgetsKeysAndSlicePosition) {
 // the same samples as the fast one while everything is a number.
 TEST(EngineGuardedPath, GivesTheFastPathsSamplesForFiniteInput) {
   Engine fast, guarded;
-  guarded.w().renderAlwaysGuarded = true;
+  EngineProbe::renderAlwaysGuarded(guarded.w());
   for (Engine* e : {&fast, &guarded}) {
     e->plainPatch();
     e->set(kEmphasis, 0.9);
@@ -86,7 +87,7 @@ TEST(EngineGuardedPath, ANotANumberInjectedMidNoteRecovers) {
   Engine e;
   e.plainPatch();
   e.render(2000, {midiAt(0, IMidiMsg::noteOn(0, 48, 100))});
-  e.w().vcf.stage[1] = std::nan("");
+  EngineProbe::spoilFilterStage(e.w(), 1);
   const std::vector<double> after = e.render(20000);
   for (double s : after) ASSERT_TRUE(std::isfinite(s));
   EXPECT_GT(testutil::rms(std::vector<double>(after.begin() + 10000, after.end())), 0.01);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "framework/headless_host.h"
+#include "instrument/engine_view.h"
 #include "instrument/wobblytone.h"
 
 #ifndef WOBBLYTONE_TEST_RESOURCES
@@ -111,6 +112,7 @@ class Engine {
   std::vector<double> renderSlices(long slices) { return render(slices * synth->getSliceLength()); }
 
   Wobblytone& w() { return *synth; }
+  EngineView view() const { return EngineView(*synth); }
 
   RecordingHostCallbacks callbacks;
   std::unique_ptr<Wobblytone> synth;

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "engine_harness.h"
+#include "engine_probe.h"
 #include "test_util.h"
 
 using testutil::Engine;
@@ -23,9 +24,9 @@ TEST(EngineFuse, BlowsOnlyWhenSwitchedTo110VWhilePowered) {
   e.callbacks.changes.clear();
   e.set(kVoltage, 0);  // 220V -> 110V while on
   EXPECT_EQ(e.value(kFuse), 1);
-  EXPECT_TRUE(e.w().fuseBlown);
-  EXPECT_TRUE(e.w().fuseJustBlown);
-  EXPECT_FALSE(e.w().voiceActive);
+  EXPECT_TRUE(e.view().fuseBlown());
+  EXPECT_TRUE(e.view().fuseJustBlown());
+  EXPECT_FALSE(e.view().voiceActive());
   ASSERT_FALSE(e.callbacks.changes.empty());
   EXPECT_EQ(e.callbacks.changes.front(), std::make_pair(static_cast<int>(kFuse), 1.0));
   // Silence follows, and MIDI is still tracked.
@@ -37,8 +38,8 @@ TEST(EngineFuse, BlowsOnlyWhenSwitchedTo110VWhilePowered) {
   EXPECT_EQ(e.value(kFuse), 1);
   e.set(kFuse, 0);  // what a click on the message strip asks the host for
   EXPECT_EQ(e.value(kFuse), 0);
-  EXPECT_FALSE(e.w().fuseBlown);
-  EXPECT_EQ(e.w().warmUpState, 0);  // a new fuse leaves the warm-up as it was
+  EXPECT_FALSE(e.view().fuseBlown());
+  EXPECT_EQ(e.view().warmUpState(), 0);  // a new fuse leaves the warm-up as it was
 }
 
 TEST(EngineFuse, RestoringA110VStateDoesNotBlowIt) {
@@ -51,7 +52,7 @@ TEST(EngineFuse, RestoringA110VStateDoesNotBlowIt) {
   target.set(kVoltage, 1);
   target.set(kPower, 1);
   EXPECT_EQ(target.w().UnserializeState(chunk, 0), 438);
-  EXPECT_TRUE(target.w().is110V);
+  EXPECT_TRUE(target.view().is110V());
   EXPECT_EQ(target.value(kFuse), 0);
 }
 
@@ -96,11 +97,11 @@ TEST(EngineOutput, OverloadIsFlaggedPerBlock) {
   for (int p : {kOsc1Volume, kOsc2Volume, kOsc3Volume}) e.set(p, 1);
   for (int p : {kOsc1Waveform, kOsc2Waveform, kOsc3Waveform}) e.set(p, VCO::kSquare);
   e.render(4096, {midiAt(0, IMidiMsg::noteOn(0, 48, 100))});
-  EXPECT_TRUE(e.w().overload);
+  EXPECT_TRUE(e.view().overload());
   e.set(kOsc2, 0);
   e.set(kOsc3, 0);
   e.render(256);
-  EXPECT_FALSE(e.w().overload);
+  EXPECT_FALSE(e.view().overload());
 }
 
 TEST(EngineOutput, DecimationTakesEveryThirdOrFifthSample) {
@@ -111,11 +112,11 @@ TEST(EngineOutput, DecimationTakesEveryThirdOrFifthSample) {
     e.set(kOverSample, mode);
     e.set(kPower, 1);
     std::vector<int> taken;
-    double sign = e.w().dcBlocker.antiDenormal;
+    double sign = e.view().dcBlockerOffset();
     for (int i = 0; i < 60; ++i) {
       e.render(1);
-      if (e.w().dcBlocker.antiDenormal != sign) taken.push_back(i);
-      sign = e.w().dcBlocker.antiDenormal;
+      if (e.view().dcBlockerOffset() != sign) taken.push_back(i);
+      sign = e.view().dcBlockerOffset();
     }
     ASSERT_GE(taken.size(), 3u) << mode;
     for (size_t j = 1; j < taken.size(); ++j) EXPECT_EQ(taken[j] - taken[j - 1], period) << mode;
@@ -131,7 +132,7 @@ TEST(EngineCrackle, EachVolumeChangeCracklesOnce) {
   auto countStarts = [&](long slices) {
     for (long s = 0; s < slices; ++s) {
       e.renderSlices(1);
-      if (e.w().scratchContour.state == Contour::kAttack) ++starts;
+      if (e.view().scratchContour().state == Contour::kAttack) ++starts;
     }
   };
   countStarts(300);
@@ -154,28 +155,28 @@ TEST(EngineOsc2, WideRectangularPlaysThePulseClip) {
   e.set(kOsc1, 0);
   e.set(kOsc2, 1);
   e.set(kOsc2Waveform, VCO::kWideRectangular);
-  EXPECT_TRUE(e.w().osc2Broken);
+  EXPECT_TRUE(e.view().osc2Broken());
   e.render(441, {midiAt(0, IMidiMsg::noteOn(0, 72, 100))});  // an octave above middle C at 16'
   // The clip runs at Osc-2's pitch relative to middle C: 441 samples at 16'
   // with 10 cents up.
-  const double speed = e.w().osc2.getMultipleOfC4();
+  const double speed = e.view().osc2().getMultipleOfC4();
   EXPECT_NEAR(speed, std::pow(2.0, 12.8 / 1536), 1e-3);
-  EXPECT_NEAR(e.w().wavePos[Properties::kWavePulse], 441 * speed * 8000 / 44100, 0.01);
+  EXPECT_NEAR(e.view().clipPosition(Properties::kWavePulse), 441 * speed * 8000 / 44100, 0.01);
   e.set(kOsc2Waveform, VCO::kSquare);
-  EXPECT_FALSE(e.w().osc2Broken);
+  EXPECT_FALSE(e.view().osc2Broken());
 }
 
 TEST(EngineClips, ReadsStayInsideTheClip) {
   Engine e;
   Wobblytone& w = e.w();
-  w.wavePos[Properties::kWavePulse] = 6330.9;
+  EngineProbe::setClipPosition(w, Properties::kWavePulse, 6330.9);
   EXPECT_TRUE(std::isfinite(w.processWave(Properties::kWavePulse, false, 1000)));
   EXPECT_EQ(w.processWave(Properties::kWavePulse, false, 1), 0.0);  // ended: silent
-  w.wavePos[Properties::kWaveScratch] = 2047.5;
+  EngineProbe::setClipPosition(w, Properties::kWaveScratch, 2047.5);
   w.processWave(Properties::kWaveScratch, true, 100);
   w.processWave(Properties::kWaveScratch, true, 1);
-  EXPECT_LT(w.wavePos[Properties::kWaveScratch], 1);  // a looping clip restarts
-  w.wavePos[Properties::kWaveA440] = std::nan("");
+  EXPECT_LT(e.view().clipPosition(Properties::kWaveScratch), 1);  // a looping clip restarts
+  EngineProbe::setClipPosition(w, Properties::kWaveA440, std::nan(""));
   EXPECT_TRUE(std::isfinite(w.processWave(Properties::kWaveA440, true, 1)));
 }
 
@@ -187,8 +188,8 @@ TEST(EngineBrokenControls, OneOrTwoOfEachFromTheInstancesOwnGenerator) {
   for (uint32_t seed = 1; seed <= 60; ++seed) {
     Engine e(44100, 64, seed);
     int knobs = 0, keys = 0;
-    for (uint8_t f : e.w().brokenKnobs) knobs += f != 0;
-    for (uint8_t f : e.w().brokenKeys) keys += f != 0;
+    for (uint8_t f : e.view().brokenKnobs()) knobs += f != 0;
+    for (uint8_t f : e.view().brokenKeys()) keys += f != 0;
     EXPECT_GE(knobs, 1);
     EXPECT_LE(knobs, 2);
     EXPECT_GE(keys, 1);
@@ -196,7 +197,7 @@ TEST(EngineBrokenControls, OneOrTwoOfEachFromTheInstancesOwnGenerator) {
     twoKnobs += knobs == 2;
     twoKeys += keys == 2;
     Engine again(44100, 64, seed);
-    EXPECT_EQ(0, std::memcmp(e.w().brokenKnobs, again.w().brokenKnobs, sizeof e.w().brokenKnobs));
+    EXPECT_EQ(e.view().brokenKnobs(), again.view().brokenKnobs());
   }
   EXPECT_GT(twoKnobs, 5);  // about a third of the units lose two knobs
   EXPECT_GT(twoKeys, 5);
@@ -278,5 +279,5 @@ TEST(EngineClips, DecodingBothFormatsAndShortFiles) {
 
 TEST(EngineClips, AtFortyFourPointOneKilohertzAClipAdvancesEveryFivePointFiveSamples) {
   Engine e;
-  EXPECT_NEAR(e.w().waveRate, 0.181406, 1e-6);
+  EXPECT_NEAR(e.view().clipRate(), 0.181406, 1e-6);
 }

@@ -12,16 +12,16 @@ TEST(EngineNotes, LowestNotePriorityWithoutRetrigger) {
   Engine e;
   e.plainPatch();
   e.render(441, {midiAt(0, IMidiMsg::noteOn(0, 48, 100))});
-  const double level = e.w().loudnessContour.value;
+  const double level = e.view().loudnessContour().value;
   e.render(441, {midiAt(e.now, IMidiMsg::noteOn(0, 55, 100))});
-  EXPECT_EQ(e.w().currentNote, 48);
-  EXPECT_EQ(e.w().currentPitch, 48 * 128);
-  EXPECT_NE(e.w().loudnessContour.state, Contour::kAttack);
-  EXPECT_GE(e.w().loudnessContour.value, level * 0.999);
+  EXPECT_EQ(e.view().currentNote(), 48);
+  EXPECT_EQ(e.view().currentPitch(), 48 * 128);
+  EXPECT_NE(e.view().loudnessContour().state, Contour::kAttack);
+  EXPECT_GE(e.view().loudnessContour().value, level * 0.999);
   e.render(441, {midiAt(e.now, IMidiMsg::noteOff(0, 48))});
-  EXPECT_EQ(e.w().currentNote, 55);
-  EXPECT_EQ(e.w().currentPitch, 55 * 128);
-  EXPECT_NE(e.w().loudnessContour.state, Contour::kAttack);
+  EXPECT_EQ(e.view().currentNote(), 55);
+  EXPECT_EQ(e.view().currentPitch(), 55 * 128);
+  EXPECT_NE(e.view().loudnessContour().state, Contour::kAttack);
 }
 
 TEST(EngineNotes, NoteAfterReleaseJumpsAndRestartsTheAttackFromItsLevel) {
@@ -32,13 +32,13 @@ TEST(EngineNotes, NoteAfterReleaseJumpsAndRestartsTheAttackFromItsLevel) {
   e.set(kDecay, 1);
   e.set(kLoudnessDecay, 0.5);
   e.render(4410, {midiAt(0, IMidiMsg::noteOn(0, 48, 100)), midiAt(2205, IMidiMsg::noteOff(0, 48))});
-  ASSERT_EQ(e.w().loudnessContour.state, Contour::kRelease);
-  const double level = e.w().loudnessContour.value;
+  ASSERT_EQ(e.view().loudnessContour().state, Contour::kRelease);
+  const double level = e.view().loudnessContour().value;
   e.render(1, {midiAt(e.now, IMidiMsg::noteOn(0, 60, 100))});
-  EXPECT_EQ(e.w().currentPitch, 60 * 128);  // no glide from a released key
-  EXPECT_EQ(e.w().loudnessContour.state, Contour::kAttack);
-  EXPECT_GT(e.w().loudnessContour.value, level);
-  EXPECT_LT(e.w().loudnessContour.value, level + 0.1);
+  EXPECT_EQ(e.view().currentPitch(), 60 * 128);  // no glide from a released key
+  EXPECT_EQ(e.view().loudnessContour().state, Contour::kAttack);
+  EXPECT_GT(e.view().loudnessContour().value, level);
+  EXPECT_LT(e.view().loudnessContour().value, level + 0.1);
 }
 
 TEST(EngineNotes, LegatoGlideTakesEqualStepsAndLandsOnTheTarget) {
@@ -46,23 +46,23 @@ TEST(EngineNotes, LegatoGlideTakesEqualStepsAndLandsOnTheTarget) {
   e.plainPatch();
   e.set(kGlide, 1);
   e.set(kGlideTime, 0.05);  // 0.25 s
-  EXPECT_DOUBLE_EQ(e.w().glideTime, 0.25);
+  EXPECT_DOUBLE_EQ(e.view().glideTime(), 0.25);
   const int L = e.w().getSliceLength();
   e.render(L * 10, {midiAt(0, IMidiMsg::noteOn(0, 60, 100))});
   e.render(L, {midiAt(e.now, IMidiMsg::noteOn(0, 48, 100))});  // lower key held: glide down
-  EXPECT_EQ(e.w().glideSteps, 250);
-  double previous = e.w().currentPitch;
+  EXPECT_EQ(e.view().glideSteps(), 250);
+  double previous = e.view().currentPitch();
   ASSERT_EQ(previous, 60 * 128);
   const double step = (48 * 128 - 60 * 128) / 250.0;
   for (int i = 1; i <= 250; ++i) {
     e.render(L);
     if (i < 250) {
-      ASSERT_NEAR(e.w().currentPitch - previous, step, 1e-9) << i;
+      ASSERT_NEAR(e.view().currentPitch() - previous, step, 1e-9) << i;
     }
-    previous = e.w().currentPitch;
+    previous = e.view().currentPitch();
   }
-  EXPECT_EQ(e.w().currentPitch, 48 * 128);
-  EXPECT_EQ(e.w().glideSteps, 0);
+  EXPECT_EQ(e.view().currentPitch(), 48 * 128);
+  EXPECT_EQ(e.view().glideSteps(), 0);
 }
 
 TEST(EngineNotes, ReleasingAnotherKeyRestartsTheGlide) {
@@ -74,10 +74,10 @@ TEST(EngineNotes, ReleasingAnotherKeyRestartsTheGlide) {
   e.render(L * 2, {midiAt(0, IMidiMsg::noteOn(0, 60, 100)), midiAt(1, IMidiMsg::noteOn(0, 64, 100))});
   e.render(L, {midiAt(e.now, IMidiMsg::noteOn(0, 48, 100))});
   e.render(L * 100);
-  ASSERT_EQ(e.w().glideSteps, 150);
+  ASSERT_EQ(e.view().glideSteps(), 150);
   e.render(L, {midiAt(e.now, IMidiMsg::noteOff(0, 64))});
-  EXPECT_EQ(e.w().glideSteps, 250);
-  EXPECT_EQ(e.w().targetPitch, 48 * 128);
+  EXPECT_EQ(e.view().glideSteps(), 250);
+  EXPECT_EQ(e.view().targetPitch(), 48 * 128);
 }
 
 TEST(EngineNotes, SustainPedal) {
@@ -86,31 +86,31 @@ TEST(EngineNotes, SustainPedal) {
   // Key down, pedal down, key up: the note holds; pedal up: release.
   e.render(441, {midiAt(0, IMidiMsg::noteOn(0, 48, 100)), midiAt(100, IMidiMsg::controlChange(0, 64, 1)),
                  midiAt(200, IMidiMsg::noteOff(0, 48))});
-  EXPECT_TRUE(e.w().sustainOn);
-  EXPECT_FALSE(e.w().keyDown);
-  EXPECT_EQ(e.w().loudnessContour.state, Contour::kDecay);
+  EXPECT_TRUE(e.view().sustainOn());
+  EXPECT_FALSE(e.view().keyDown());
+  EXPECT_EQ(e.view().loudnessContour().state, Contour::kDecay);
   // While sustained a new key is not legato: the pitch jumps, no new attack.
   e.render(441, {midiAt(e.now, IMidiMsg::noteOn(0, 60, 100)), midiAt(e.now + 50, IMidiMsg::noteOff(0, 60))});
-  EXPECT_EQ(e.w().currentPitch, 60 * 128);
-  EXPECT_EQ(e.w().loudnessContour.state, Contour::kDecay);
+  EXPECT_EQ(e.view().currentPitch(), 60 * 128);
+  EXPECT_EQ(e.view().loudnessContour().state, Contour::kDecay);
   e.render(441, {midiAt(e.now, IMidiMsg::controlChange(0, 64, 0))});
-  EXPECT_FALSE(e.w().sustainOn);
-  EXPECT_NE(e.w().loudnessContour.state, Contour::kDecay);
+  EXPECT_FALSE(e.view().sustainOn());
+  EXPECT_NE(e.view().loudnessContour().state, Contour::kDecay);
 }
 
 TEST(EngineNotes, VelocityZeroIsANoteOffAndAllNotesOffSilences) {
   Engine e;
   e.plainPatch();
   e.render(441, {midiAt(0, IMidiMsg::noteOn(0, 48, 100)), midiAt(200, IMidiMsg::noteOn(0, 48, 0))});
-  EXPECT_FALSE(e.w().keyDown);
-  EXPECT_EQ(e.w().loudnessContour.state, Contour::kRelease);
+  EXPECT_FALSE(e.view().keyDown());
+  EXPECT_EQ(e.view().loudnessContour().state, Contour::kRelease);
   for (int cc : {120, 123}) {
     e.render(441, {midiAt(e.now, IMidiMsg::noteOn(0, 48, 100)), midiAt(e.now + 1, IMidiMsg::noteOn(0, 50, 100))});
     ASSERT_TRUE(e.w().isKeyPressed(50));
     e.render(1, {midiAt(e.now, IMidiMsg::controlChange(0, cc, 0))});
-    EXPECT_FALSE(e.w().voiceActive) << cc;
+    EXPECT_FALSE(e.view().voiceActive()) << cc;
     EXPECT_FALSE(e.w().isKeyPressed(48)) << cc;
-    EXPECT_FALSE(e.w().loudnessContour.isOn()) << cc;
+    EXPECT_FALSE(e.view().loudnessContour().isOn()) << cc;
   }
 }
 
@@ -122,10 +122,10 @@ TEST(EngineControllers, PitchBendAndModulationWheelValues) {
   } cases[] = {{0x00, 0x40, 0.0}, {0x7F, 0x7F, 8191.0 / 8192}, {0x00, 0x00, -1.0}};
   for (const auto& c : cases) {
     e.render(100, {midiAt(e.now, IMidiMsg(0, 0xE3, c.lsb, c.msb))});
-    EXPECT_EQ(e.w().pitchBend, c.bend);
+    EXPECT_EQ(e.view().pitchBend(), c.bend);
   }
   e.render(100, {midiAt(e.now, IMidiMsg::controlChange(0, 1, 127))});
-  EXPECT_EQ(e.w().modWheel, 1.0);
+  EXPECT_EQ(e.view().modWheel(), 1.0);
 }
 
 TEST(EngineControllers, OffsetRuleTakesABendAtTheNearestSliceBoundary) {
@@ -195,7 +195,7 @@ TEST(EngineTiming, MalformedMidiIsIgnoredOrClamped) {
   EXPECT_TRUE(e.w().isKeyPressed(60));   // negative offset: at the start
   EXPECT_TRUE(e.w().isKeyPressed(62));   // beyond the block: at its end
   EXPECT_FALSE(e.w().isKeyPressed(200 & 0x7F));
-  EXPECT_EQ(e.w().pitchBend, 0.0);
+  EXPECT_EQ(e.view().pitchBend(), 0.0);
 }
 
 // A reset drops only the messages already taken: a pitch bend late in a
@@ -210,6 +210,6 @@ TEST(EngineReset, KeepsTheMidiThatWaitsForALaterSlice) {
     e.host->process(&bend, 1, left.data(), right.data(), 512);
     if (reset) e.w().OnReset();
     e.host->process(nullptr, 0, left.data(), right.data(), 512);
-    EXPECT_DOUBLE_EQ(e.w().pitchBend, 8191.0 / 8192);
+    EXPECT_DOUBLE_EQ(e.view().pitchBend(), 8191.0 / 8192);
   }
 }

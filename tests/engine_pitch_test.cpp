@@ -54,7 +54,7 @@ TEST(EnginePitch, TuneWidensBeyondOneAndAHalfSemitones) {
     Engine e;
     e.plainPatch();
     e.set(kTune, tune);
-    EXPECT_DOUBLE_EQ(e.w().tuneOffset, steps);
+    EXPECT_DOUBLE_EQ(e.view().tuneOffset(), steps);
     const double expected = frequencyOfPitch(7680 - 1536 + steps);
     EXPECT_NEAR(heldNoteFrequency(e, 60), expected, expected * 2e-4) << tune;
   }
@@ -64,7 +64,7 @@ TEST(EnginePitch, PitchBendSpansSevenSemitones) {
   Engine e;
   e.plainPatch();
   e.render(100, {midiAt(0, IMidiMsg::pitchWheel(0, 16383))});
-  EXPECT_DOUBLE_EQ(e.w().pitchBend, 8191.0 / 8192);
+  EXPECT_DOUBLE_EQ(e.view().pitchBend(), 8191.0 / 8192);
   const double expected = frequencyOfPitch(7680 - 1536 + 896.0 * 8191 / 8192);
   EXPECT_NEAR(heldNoteFrequency(e, 60), expected, expected * 2e-4);
 }
@@ -76,12 +76,12 @@ TEST(EngineWarmUp, FreshUnitDriftsFlat) {
   e.set(kOsc1, 0);
   e.set(kOsc2, 1);
   e.set(kOsc2Waveform, VCO::kTriangular);
-  ASSERT_EQ(e.w().warmUpState, 0);
+  ASSERT_EQ(e.view().warmUpState(), 0);
   e.renderSlices(30000);
   // Timers started at (0, 60, 120) s and lose 1 ms per slice.
-  EXPECT_NEAR(e.w().osc1Offset, 0, 1e-9);
-  EXPECT_NEAR(e.w().osc2Offset, 12.8 - 3 * 30.0, 0.01);
-  EXPECT_NEAR(e.w().osc3Offset, -25.6 - 3 * 90.0, 0.01);
+  EXPECT_NEAR(e.view().osc1Offset(), 0, 1e-9);
+  EXPECT_NEAR(e.view().osc2Offset(), 12.8 - 3 * 30.0, 0.01);
+  EXPECT_NEAR(e.view().osc3Offset(), -25.6 - 3 * 90.0, 0.01);
   // Measured over 0.5 s after a settling 0.1 s, the drift of the window's middle.
   const double expected = frequencyOfPitch(7680 - 1536 + 12.8 - 3 * (30 - 0.35 * 44100 / 44 / 1000));
   EXPECT_NEAR(heldNoteFrequency(e, 60, 0.5), expected, expected * 2e-4);
@@ -94,7 +94,7 @@ TEST(EngineWarmUp, WarmsByItselfWhenTheLongestTimerHasRunOut) {
   EXPECT_EQ(e.value(kWarmUp), 0);
   e.renderSlices(20);
   EXPECT_EQ(e.value(kWarmUp), 2);
-  EXPECT_EQ(e.w().warmUpState, 2);
+  EXPECT_EQ(e.view().warmUpState(), 2);
   ASSERT_FALSE(e.callbacks.changes.empty());
   EXPECT_EQ(e.callbacks.changes.back(), std::make_pair(static_cast<int>(kWarmUp), 1.0));
 }
@@ -104,21 +104,21 @@ TEST(EngineWarmUp, TwoClicksFirstMakeItWorseThenWarm) {
   e.set(kPower, 1);
   e.set(kVoltage, 1);
   e.renderSlices(10);
-  EXPECT_EQ(e.w().warmUpState, 0);
+  EXPECT_EQ(e.view().warmUpState(), 0);
   // The message strip's first click asks the host for the first step.
   e.set(kWarmUp, 1);
-  EXPECT_EQ(e.w().warmUpState, 1);
-  EXPECT_EQ(e.w().warmUpRemaining[2], 120);  // timers restarted
+  EXPECT_EQ(e.view().warmUpState(), 1);
+  EXPECT_EQ(e.view().warmUpRemaining(2), 120);  // timers restarted
   e.renderSlices(1);
-  EXPECT_NEAR(e.w().osc2Offset, 12.8 + 6.5 * 60, 1e-9);  // sharp now
+  EXPECT_NEAR(e.view().osc2Offset(), 12.8 + 6.5 * 60, 1e-9);  // sharp now
   e.set(kWarmUp, 2);
-  EXPECT_EQ(e.w().warmUpState, 2);
+  EXPECT_EQ(e.view().warmUpState(), 2);
   e.renderSlices(1);
-  EXPECT_NEAR(e.w().osc2Offset, 12.8, 1e-9);
+  EXPECT_NEAR(e.view().osc2Offset(), 12.8, 1e-9);
 }
 
 TEST(EngineWarmUp, TimersStandStillWhileOff) {
   Engine e;
   e.renderSlices(5000);
-  EXPECT_EQ(e.w().warmUpRemaining[1], 60);
+  EXPECT_EQ(e.view().warmUpRemaining(1), 60);
 }

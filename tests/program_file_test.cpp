@@ -136,8 +136,7 @@ TEST_F(ProgramFiles, ForeignOrDamagedFilesAreRefusedAndChangeNothing) {
 
 TEST_F(ProgramFiles, ParameterListProgramsSetNormalizedValuesAndKeepTheFlags) {
   Engine e;
-  uint8_t keys[44];
-  std::memcpy(keys, e.w().brokenKeys, 44);
+  const EngineView::BrokenKeys keys = e.view().brokenKeys();
   std::vector<uint8_t> f = {'C', 'c', 'n', 'K', 0, 0, 0, 0, 'F', 'x', 'C', 'k', 0, 0, 0, 1, 'W', 'b', 't', 'n',
                             0, 0, 3, 47, 0, 0, 0, 46};
   f.resize(56, 0);
@@ -153,7 +152,7 @@ TEST_F(ProgramFiles, ParameterListProgramsSetNormalizedValuesAndKeepTheFlags) {
   EXPECT_EQ(e.value(kCutoff), 0.25);
   EXPECT_DOUBLE_EQ(e.value(kGlideTime), 0.0625);
   EXPECT_EQ(e.value(kMainOut), 0);
-  EXPECT_EQ(0, std::memcmp(keys, e.w().brokenKeys, 44));
+  EXPECT_EQ(keys, e.view().brokenKeys());
 }
 
 TEST_F(ProgramFiles, AFailedSaveLeavesTheOldFile) {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine_harness.h"
+#include "engine_probe.h"
 
 using testutil::Engine;
 
@@ -33,12 +34,6 @@ IByteChunk firstBytes(const IByteChunk& chunk, int n) {
   IByteChunk cut;
   cut.PutBytes(chunk.GetData(), n);
   return cut;
-}
-
-int countSet(const std::atomic<uint8_t>* flags, int n) {
-  int count = 0;
-  for (int i = 0; i < n; ++i) count += flags[i] != 0;
-  return count;
 }
 
 int countSet(const uint8_t* flags, int n) {
@@ -71,8 +66,8 @@ TEST(StateChunk, RoundTripCarriesParametersAndBrokenControls) {
   a.set(kTune, -1.234);
   IByteChunk chunk = stateOf(a.w());
   EXPECT_EQ(b.w().UnserializeState(chunk, 0), 438);
-  EXPECT_EQ(0, std::memcmp(a.w().brokenKnobs, b.w().brokenKnobs, 26));
-  EXPECT_EQ(0, std::memcmp(a.w().brokenKeys, b.w().brokenKeys, 44));
+  EXPECT_EQ(a.view().brokenKnobs(), b.view().brokenKnobs());
+  EXPECT_EQ(a.view().brokenKeys(), b.view().brokenKeys());
   for (int i = 0; i < kNumParams; ++i) EXPECT_EQ(a.value(i), b.value(i)) << i;
   EXPECT_TRUE(stateOf(b.w()) == chunk);
 }
@@ -82,22 +77,21 @@ TEST(StateChunk, ShortChunksRestoreWhatTheyHold) {
   source.set(kPower, 1);
   source.set(kVoltage, 1);
   IByteChunk full = stateOf(source.w());
-  for (auto& f : source.w().brokenKeys) f = 1;  // every flag set, to see them cleared
-  for (auto& f : source.w().brokenKnobs) f = 1;
+  EngineProbe::setEveryControlBroken(source.w());  // every flag set, to see them cleared
   full = stateOf(source.w());
 
   Engine target(44100, 64, 22);
   target.set(kCutoff, 0.5);
   // 69 bytes: the last key flag is missing and cleared; no parameter changes.
   EXPECT_EQ(target.w().UnserializeState(firstBytes(full, 69), 0), -1);
-  EXPECT_EQ(target.w().brokenKeys[43], 0);
-  EXPECT_EQ(target.w().brokenKeys[42], 1);
+  EXPECT_EQ(target.view().brokenKeys()[43], 0);
+  EXPECT_EQ(target.view().brokenKeys()[42], 1);
   EXPECT_EQ(target.value(kCutoff), 0.5);
   EXPECT_EQ(target.value(kPower), 0);
   // 70 bytes: all flags; Power, the first parameter, is missing and reads 0 (Off).
   target.set(kPower, 1);
   EXPECT_EQ(target.w().UnserializeState(firstBytes(full, 70), 0), -1);
-  EXPECT_EQ(target.w().brokenKeys[43], 1);
+  EXPECT_EQ(target.view().brokenKeys()[43], 1);
   EXPECT_EQ(target.value(kPower), 0);
   EXPECT_EQ(target.value(kCutoff), 0.5);
   // 78 bytes: Power from the chunk; Voltage missing reads 0 (110V).
@@ -109,7 +103,7 @@ TEST(StateChunk, ShortChunksRestoreWhatTheyHold) {
   EXPECT_EQ(target.value(kCutoff), 0.5);
   // Empty: no flags, parameters kept.
   EXPECT_EQ(target.w().UnserializeState(IByteChunk(), 0), -1);
-  EXPECT_EQ(countSet(target.w().brokenKeys, 44), 0);
+  EXPECT_EQ(countSet(target.view().brokenKeys().data(), 44), 0);
   EXPECT_EQ(target.value(kPower), 1);
   // A start outside the chunk reads nothing.
   EXPECT_EQ(target.w().UnserializeState(full, 5000), -1);
@@ -126,7 +120,7 @@ TEST(StateChunk, ValuesAreSteppedAndClampedAndOddFlagBytesKept) {
   EXPECT_EQ(e.w().UnserializeState(chunk, 0), 438);
   EXPECT_EQ(e.value(kTune), 2.5);
   EXPECT_EQ(e.value(kOsc1Range), 2);
-  EXPECT_EQ(e.w().brokenKnobs[3], 2);
+  EXPECT_EQ(e.view().brokenKnobs()[3], 2);
   EXPECT_EQ(stateOf(e.w()).GetData()[3], 2);
 }
 
@@ -142,25 +136,24 @@ TEST(StateChunk, RestoreNotifiesEveryParameterWithoutSideEffects) {
   w.SerializeState(chunk);
   double volume = 0.8;
   std::memcpy(chunk.GetData() + 70 + 8 * kVolume, &volume, 8);
-  w.volumeScratch = false;
+  EngineProbe::setVolumeScratch(w, false);
   w.uiNotifications = 0;
   w.UnserializeState(chunk, 0);
   EXPECT_EQ(w.uiNotifications, 46);
   EXPECT_EQ(w.lastSource, kPresetRecall);
-  EXPECT_EQ(w.volume, 0.8);
-  EXPECT_FALSE(w.volumeScratch);  // a restore never crackles
+  EXPECT_EQ(EngineView(w).volume(), 0.8);
+  EXPECT_FALSE(EngineView(w).volumeScratch());  // a restore never crackles
 }
 
 TEST(StateChunk, InitializeSettingsKeepsTheBrokenControls) {
   Engine e;
   e.set(kCutoff, 0.1);
   e.set(kPower, 1);
-  uint8_t knobs[26];
-  std::memcpy(knobs, e.w().brokenKnobs, 26);
+  const EngineView::BrokenKnobs knobs = e.view().brokenKnobs();
   e.w().initProgram();
   for (int i = 0; i < kNumParams; ++i) EXPECT_EQ(e.value(i), parameterTable()[i].defaultValue) << i;
   EXPECT_STREQ(e.w().GetPresetName(0), "Init");
-  EXPECT_EQ(0, std::memcmp(knobs, e.w().brokenKnobs, 26));
+  EXPECT_EQ(knobs, e.view().brokenKnobs());
 }
 
 TEST(StateChunk, DefaultPresetIsTheFactorySoundWithNoBrokenControls) {

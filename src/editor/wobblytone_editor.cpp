@@ -9,6 +9,7 @@
 #include "editor/panel_controls.h"
 #include "editor/panel_ids.h"
 #include "editor/panel_layout.h"
+#include "instrument/engine_view.h"
 
 WobblytoneEditor::WobblytoneEditor(Wobblytone& synth, EditorLink& link, IPlatform& platform,
                                    const std::string& resourcePath)
@@ -59,7 +60,7 @@ void WobblytoneEditor::layout() {
       case Part::Knob:
       case Part::BigKnob:
       case Part::Rotary: {
-        const bool broken = c.brokenSlot >= 0 && synth.brokenKnobs[c.brokenSlot] != 0;
+        const bool broken = c.brokenSlot >= 0 && EngineView(synth).knobBroken(c.brokenSlot);
         control = ui.AttachControl(new IMPKnob(x, y, ui.LoadBitmap(c.bitmap, framesOf(c.bitmap)),
                                                ui.LoadBitmap(partShadow(c.part), 1), broken, c.param));
         break;
@@ -104,15 +105,16 @@ void WobblytoneEditor::setMessage() {
   Wobblytone& synth = panel.synth;
   if (!g->WindowIsOpen()) return;
   if (!strip) return;
+  const EngineView unit(synth);
   bool showLogo = false;
   std::string text;
-  if (synth.fuseBlown) {
+  if (unit.fuseBlown()) {
     text = "The fuse has blown. Click here to change it.";
-  } else if (!synth.powerOn) {
+  } else if (!unit.powerOn()) {
     showLogo = true;
     text = "\"Ah, it looks so cute when it's asleep...\"";
   } else if (g->GetMouseOver() < 2) {
-    switch (synth.warmUpState) {
+    switch (unit.warmUpState()) {
       case 0: text = "The oscillators are warming-up. Click here to speed up the process."; break;
       case 1:
         showLogo = true;
@@ -151,18 +153,19 @@ void WobblytoneEditor::onIdle() {
 
   setMessage();
   // Taken and cleared in one step, so that a fuse that blows meanwhile still flashes.
-  const bool justBlown = synth.fuseJustBlown.exchange(false);
+  const bool justBlown = synth.takeFuseJustBlown();
+  const EngineView unit(synth);
   if (IControl* flash = g->GetControlWithTag(kCtrlFlash)) flash->Hide(!justBlown);
-  if (IControl* lamp = g->GetControlWithTag(kCtrlOverloadLamp)) lamp->Hide(!synth.overload);
-  if (IControl* lamp = g->GetControlWithTag(kCtrlPowerLamp)) lamp->Hide(synth.fuseBlown || !synth.powerOn);
+  if (IControl* lamp = g->GetControlWithTag(kCtrlOverloadLamp)) lamp->Hide(!unit.overload());
+  if (IControl* lamp = g->GetControlWithTag(kCtrlPowerLamp)) lamp->Hide(unit.fuseBlown() || !unit.powerOn());
   // Values are set only when they differ, so that an idle panel redraws
   // nothing.
-  if (IControl* wheel = g->GetControlWithTag(kCtrlPitchWheel)) wheel->SetValueFromDelegate(synth.pitchBend * 0.5 + 0.5);
-  if (IControl* wheel = g->GetControlWithTag(kCtrlModWheel)) wheel->SetValueFromDelegate(synth.modWheel);
+  if (IControl* wheel = g->GetControlWithTag(kCtrlPitchWheel)) wheel->SetValueFromDelegate(unit.pitchBend() * 0.5 + 0.5);
+  if (IControl* wheel = g->GetControlWithTag(kCtrlModWheel)) wheel->SetValueFromDelegate(unit.modWheel());
   for (int i = 0; i < Properties::kNumKeys; ++i) {
     IControl* key = g->GetControlWithTag(kCtrlFirstKey + i);
     if (!key) continue;
-    if (synth.brokenKeys[i]) {
+    if (unit.keyBroken(i)) {
       key->Hide(true);
     } else {
       key->SetValueFromDelegate(synth.isKeyPressed(Properties::kLowestKey + i) ? 1 : 0);

@@ -106,6 +106,17 @@ class Wobblytone : public Synth {
   bool requestPitchBend(double bend);
   bool requestModWheel(double amount);
 
+  // The editor takes the news of a blown fuse once, to flash the panel.
+  bool takeFuseJustBlown() { return fuseJustBlown.exchange(false); }
+
+  int getSliceLength() const { return sliceLength; }
+
+ private:
+  // EngineView reads the state below; tests set what a worn unit would
+  // reach only by chance (a broken key, a bad filter state) through EngineProbe.
+  friend class EngineView;
+  friend struct EngineProbe;
+
   // --- Flags the editor reads ----------------------------------------------
   // Written by the engine (the audio thread, or a restore), read by the
   // editor on its own thread: atomics, relaxed where nothing else hangs on them.
@@ -121,7 +132,7 @@ class Wobblytone : public Synth {
   std::atomic<uint8_t> brokenKnobs[Properties::kNumKnobs] = {};
   std::atomic<uint8_t> brokenKeys[Properties::kNumKeys] = {};
 
-  // --- Engine state (public for the tests that measure it) ----------------
+  // --- Engine state (the audio thread's) ----------------------------------
   VCO humOsc1, humOsc2, osc1, osc2, osc3;
   VCF vcf;
   Contour filterContour, loudnessContour, scratchContour;
@@ -173,14 +184,11 @@ class Wobblytone : public Synth {
   double wavePos[Properties::kNumWaves] = {};
   double waveRate = 0;
 
-  int getSliceLength() const { return sliceLength; }
-
-  // For tests: render with the filters' not-a-number guards all the time,
-  // not only after a state went bad, so that the guarded path can be checked
-  // against the fast one.
+  // Renders with the filters' not-a-number guards all the time, not only
+  // after a state went bad (set by tests, to check the guarded path against
+  // the fast one).
   bool renderAlwaysGuarded = false;
 
- private:
   void applyEditorChange(const EditorChange& change) override;
   void update();
   void handleMidiEvents();
