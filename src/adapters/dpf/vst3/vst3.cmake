@@ -12,7 +12,7 @@ wobblytone_mended_dpf_source(Wobblytone-vst3 DistrhoPluginVST3.cpp)
 wobblytone_mended_dpf_source(Wobblytone-vst3 DistrhoUIVST3.cpp)
 target_compile_definitions(Wobblytone-vst3 PRIVATE DISTRHO_PLUGIN_TARGET_VST3)
 target_include_directories(Wobblytone-vst3 PRIVATE ${DPF_ROOT_DIR}/distrho ${DPF_ROOT_DIR}/distrho/src)
-target_compile_options(Wobblytone-vst3 PRIVATE -Werror)
+wobblytone_target_flags(Wobblytone-vst3)
 dpf__set_module_export_list(Wobblytone-vst3 vst3)
 target_link_libraries(Wobblytone-vst3 PRIVATE Wobblytone-dsp Wobblytone-ui)
 set_target_properties(Wobblytone-vst3 PROPERTIES
