@@ -9,6 +9,7 @@
 #include <new>
 
 #include "engine_phrase.h"
+#include "instrument/factory_bank.h"
 
 namespace {
 std::atomic<bool> countAllocations{false};
@@ -80,4 +81,27 @@ TEST(EngineBlocks, ApplyingTheEditorsChangesNeverAllocates) {
   }
   EXPECT_EQ(counted, 0);
   EXPECT_DOUBLE_EQ(e.view().pitchBend(), 19 / 20.0);  // the last request was taken
+}
+
+// A factory program chosen by Program Change, by the editor or by the host is
+// applied at a block boundary without allocating.
+TEST(EngineBlocks, FactoryProgramsApplyWithoutAllocating) {
+  Engine e(48000, 256);
+  std::vector<float> left(256), right(256);
+  e.callbacks.record = false;
+  long counted = 0;
+  for (int round = 0; round < 40; ++round) {
+    const IMidiMsg events[] = {IMidiMsg::noteOn(0, 48, 100), IMidiMsg(10, 0xC0, round % FactoryBank::count(), 0)};
+    if (round % 3 == 0) {
+      ASSERT_TRUE(e.w().requestFactoryProgram((round * 7) % FactoryBank::count()));
+    }
+    allocations = 0;
+    countAllocations = true;
+    e.host->process(events, 2, left.data(), right.data(), 256);
+    e.host->process(nullptr, 0, left.data(), right.data(), 256);
+    countAllocations = false;
+    counted += allocations.load();
+  }
+  EXPECT_EQ(counted, 0);
+  EXPECT_EQ(e.view().lastFactoryProgram(), 39 % FactoryBank::count());
 }

@@ -9,9 +9,11 @@
 
 #include <filesystem>
 #include <random>
+#include <set>
 
 #include "child_process.h"
 #include "clap_host.h"
+#include "instrument/factory_bank.h"
 #include "panel_reference.h"
 #include "stderr_capture.h"
 #include "test_util.h"
@@ -402,8 +404,9 @@ TEST_F(ClapBuild, AStateLoadIsAllOrNothing) {
   const std::vector<std::vector<uint8_t>> refused = {
       withTexts(good, texts, {"__dpf_parameters_end__"}),  // a stray end marker
       withTexts(good, texts, {"__dpf_state_begin__"}),     // a second state
-      withTexts(good, 4, {"__dpf_state_begin__", "chunk", chunk, "__dpf_state_end__"}),
-      withTexts(good, 5, {"nosuch", "abc"}),               // no number
+      // (the program's marker and number come first, then the state's four texts)
+      withTexts(good, 6, {"__dpf_state_begin__", "chunk", chunk, "__dpf_state_end__"}),
+      withTexts(good, 7, {"nosuch", "abc"}),               // no number
       clapStateOfChunk(chunk.substr(0, chunk.size() - 1)),  // no whole base64
       clapStateOfChunk(badChunk[0]),
       std::vector<uint8_t>(good.begin(), good.end() - 3),   // cut off
@@ -732,4 +735,22 @@ TEST_F(ClapBuild, SaysNothingInNormalUse) {
     embeddedEditorOf(module.factory, display.name);
   }
   EXPECT_EQ(capture.text(), "");
+}
+
+// Program Change 5 selects the sixth factory program: the engine takes it at
+// the next block, and the values the host reads are the bank's.
+TEST_F(ClapBuild, AProgramChangeSelectsAFactoryProgramAndTheHostReadsItsValues) {
+  ClapInstance clap;
+  ASSERT_TRUE(clap.activate(48000, 256));
+  clap.in.add(midiEvent(0, IMidiMsg(0, 0xC0, 5, 0)));
+  clap.process(256);
+  clap.process(256);
+  const FactoryProgram& program = FactoryBank::program(5);
+  for (int i = 0; i < kNumParams; ++i)
+    EXPECT_FLOAT_EQ(static_cast<float>(clap.value(idOf(i))), static_cast<float>(program.values[i])) << i;
+  // The host heard of every change as it played.
+  std::set<clap_id> reported;
+  for (const auto& [id, value] : clap.out.values) reported.insert(id);
+  EXPECT_TRUE(reported.count(idOf(kPower)));
+  EXPECT_TRUE(reported.count(idOf(kCutoff)));
 }

@@ -18,6 +18,7 @@
 #include "engine_probe.h"
 #include "framework/headless_host.h"
 #include "instrument/engine_view.h"
+#include "instrument/factory_bank.h"
 #include "toolkit/offscreen_host.h"
 #include "toolkit/overlays.h"
 
@@ -291,15 +292,20 @@ TEST_F(Editor, OptionMenuIsBuiltWithItsSubMenusAndChecks) {
   click(1800, 560);
   auto* options = dynamic_cast<IMPOptionMenu*>(g().GetControl(2));
   IPopupMenu& menu = options->Menu();
-  ASSERT_EQ(menu.NItems(), 14);
+  ASSERT_EQ(menu.NItems(), 15);
   EXPECT_EQ(menu.GetItem(0)->text, "Initialize Settings");
   EXPECT_TRUE(menu.GetItem(1)->separator);
-  EXPECT_EQ(menu.GetItem(4)->text, "Default Path for Program Files");
-  EXPECT_EQ(menu.GetItem(6)->text, "Global MIDI Settings...");
-  EXPECT_TRUE(menu.GetItem(6)->submenu->IsItemChecked(0));
-  EXPECT_FALSE(menu.GetItem(6)->submenu->IsItemChecked(1));
-  EXPECT_EQ(menu.GetItem(10)->submenu->GetItem(3)->text, "200%");
-  EXPECT_EQ(menu.GetItem(13)->submenu->GetItem(1)->text, std::string("Visit ") + kMakerWebSite);
+  EXPECT_EQ(menu.GetItem(2)->text, "Load Program");
+  EXPECT_EQ(menu.GetItem(3)->text, "Factory Programs");
+  ASSERT_EQ(menu.GetItem(3)->submenu->NItems(), FactoryBank::count());
+  EXPECT_EQ(menu.GetItem(3)->submenu->GetItem(0)->text, FactoryBank::program(0).name);
+  EXPECT_EQ(menu.GetItem(4)->text, "Save Program");
+  EXPECT_EQ(menu.GetItem(5)->text, "Default Path for Program Files");
+  EXPECT_EQ(menu.GetItem(7)->text, "Global MIDI Settings...");
+  EXPECT_TRUE(menu.GetItem(7)->submenu->IsItemChecked(0));
+  EXPECT_FALSE(menu.GetItem(7)->submenu->IsItemChecked(1));
+  EXPECT_EQ(menu.GetItem(11)->submenu->GetItem(3)->text, "200%");
+  EXPECT_EQ(menu.GetItem(14)->submenu->GetItem(1)->text, std::string("Visit ") + kMakerWebSite);
   EXPECT_TRUE(g().IsMenuOpen());
   click(5, 5);  // dismissed
   EXPECT_FALSE(g().IsMenuOpen());
@@ -313,7 +319,7 @@ TEST_F(Editor, OptionMenuIsBuiltWithItsSubMenusAndChecks) {
 }
 
 TEST_F(Editor, WindowSizesFromEitherMenu) {
-  optionMenu(10, 3);  // "Window Size" / "200%"
+  optionMenu(11, 3);  // "Window Size" / "200%"
   editor->onIdle();
   EXPECT_FLOAT_EQ(synth.configFile.windowScale, 0.70710677f);
   EXPECT_EQ(window.width, 1380);
@@ -327,7 +333,7 @@ TEST_F(Editor, WindowSizesFromEitherMenu) {
   EXPECT_EQ(window.height, 2032);
 
   // "Save Window Size" writes the scale and says where.
-  optionMenu(11);
+  optionMenu(12);
   ASSERT_TRUE(g().IsMessageBoxOpen());
   EXPECT_EQ(g().CurrentMessageBox()->title(), "Save Window Size");
   EXPECT_NE(g().CurrentMessageBox()->text().find(synth.configFile.iniPath.Get()), std::string::npos);
@@ -348,9 +354,9 @@ TEST_F(Editor, UnknownWindowSizesChangeNothing) {
 
 TEST_F(Editor, MidiOptionsToggleAndVisitOpensTheSite) {
   const bool before = synth.configFile.ignoreProgramChange;
-  optionMenu(6, 1);
+  optionMenu(7, 1);
   EXPECT_EQ(synth.configFile.ignoreProgramChange, !before);
-  optionMenu(13, 1);
+  optionMenu(14, 1);
   ASSERT_EQ(window.openedURLs.size(), 1u);
   EXPECT_EQ(window.openedURLs[0], kMakerWebSite);
 }
@@ -376,7 +382,7 @@ TEST_F(Editor, ProgramsLoadAndSaveThroughTheDialogs) {
   set(kCutoff, 0.321);
   synth.ModifyCurrentPreset("A/B:C?");
   window.fileAnswers.push_back(folder + "saved.fxp");
-  optionMenu(3);
+  optionMenu(4);
   ASSERT_EQ(window.fileRequests.size(), 1u);
   EXPECT_EQ(window.fileRequests[0].action, EFileAction::Save);
   EXPECT_EQ(window.fileRequests[0].proposedName, "A_B_C_");
@@ -401,7 +407,7 @@ TEST_F(Editor, ProgramsLoadAndSaveThroughTheDialogs) {
   EXPECT_EQ(g().CurrentMessageBox()->title(), "Error");
   answer(EMsgBoxResult::OK);
   window.fileAnswers.push_back(folder + "no/such/folder/x.fxp");
-  optionMenu(3);
+  optionMenu(4);
   ASSERT_TRUE(g().IsMessageBoxOpen());
   EXPECT_EQ(g().CurrentMessageBox()->text(), "Cannot save file!");
   answer(EMsgBoxResult::OK);
@@ -416,7 +422,7 @@ TEST_F(Editor, ProgramsLoadAndSaveThroughTheDialogs) {
 TEST_F(Editor, AFolderNameCannotRewriteTheConfigurationFile) {
   const std::string evil = std::string(std::getenv("HOME")) + "/evil\n[MIDI Control]\nCC7=0\n[Editor]\nScale=9";
   window.fileAnswers.push_back(evil + "/[file name is ignored]");
-  optionMenu(4);  // "Default Path for Program Files"
+  optionMenu(5);  // "Default Path for Program Files"
   ASSERT_TRUE(g().IsMessageBoxOpen());
   EXPECT_EQ(g().CurrentMessageBox()->text(), "Cannot save file!");
   EXPECT_EQ(g().CurrentMessageBox()->title(), "Error");
@@ -514,7 +520,7 @@ TEST_F(Editor, SaveConfigurationSavesTheScaleTheCornerSet) {
   g().OnMouseUp(1290, 670, left);
   const float dragged = g().GetDrawScale();
   ASSERT_GT(dragged, 0.6f);
-  optionMenu(8);  // "Save Configuration"
+  optionMenu(9);  // "Save Configuration"
   answer(EMsgBoxResult::Yes);
   std::ifstream in(synth.configFile.iniPath.Get());
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -526,11 +532,38 @@ TEST_F(Editor, SaveConfigurationSavesTheScaleTheCornerSet) {
 TEST_F(Editor, VersionCheckAnswersInTheEditorsMessageBoxes) {
   // Nothing listens on port 9 of this machine: the check fails at once.
   setenv("WOBBLYTONE_UPDATE_URL", "http://127.0.0.1:9", 1);
-  optionMenu(13, 0);
+  optionMenu(14, 0);
   unsetenv("WOBBLYTONE_UPDATE_URL");
   ASSERT_TRUE(g().IsMessageBoxOpen());
   EXPECT_EQ(g().CurrentMessageBox()->title(), "Check Online for Update");
   EXPECT_EQ(g().CurrentMessageBox()->text().rfind("An error occurred while contacting ", 0), 0u);
   answer(EMsgBoxResult::OK);
   EXPECT_FALSE(g().IsMessageBoxOpen());
+}
+
+TEST_F(Editor, AFactoryProgramLoadsLikeAProgramFileAndShowsItsName) {
+  const int chosen = FactoryBank::find("Brass Section");
+  ASSERT_GE(chosen, 0);
+  optionMenu(3, chosen);  // "Factory Programs" / "Brass Section"
+  play();  // the engine takes it before its next block
+  for (int i = 0; i < kNumParams; ++i) EXPECT_EQ(synth.GetParam(i)->Value(), FactoryBank::program(chosen).values[i]) << i;
+  hover(900, 480);  // over the empty panel, where the strip shows the unit's news
+  editor->onIdle();
+  EXPECT_EQ(strip().GetStr(), "Brass Section");
+  EXPECT_STREQ(synth.GetPresetName(synth.GetCurrentPresetIdx()), "Brass Section");  // Save Program proposes it
+  // The menu checks the program in play.
+  click(1800, 560);
+  IPopupMenu& menu = dynamic_cast<IMPOptionMenu*>(g().GetControl(2))->Menu();
+  EXPECT_TRUE(menu.GetItem(3)->submenu->IsItemChecked(chosen));
+  EXPECT_FALSE(menu.GetItem(3)->submenu->IsItemChecked(0));
+  click(5, 5);
+
+  // One that a Program Change chose shows too.
+  const IMidiMsg change(0, 0xC0, 0, 0);
+  std::vector<float> l(256), r(256);
+  host.process(&change, 1, l.data(), r.data(), 256);
+  host.process(nullptr, 0, l.data(), r.data(), 256);
+  hover(900, 480);
+  editor->onIdle();
+  EXPECT_EQ(strip().GetStr(), FactoryBank::program(0).name);
 }

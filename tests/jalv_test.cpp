@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine_harness.h"
+#include "instrument/factory_bank.h"
 #include "jack_probe.h"
 #include "test_util.h"
 #include "x_window.h"  // after gtest: Xlib defines None
@@ -159,6 +160,59 @@ TEST(Jalv, PlaysChangesSavesAndRestoresInANewProcess) {
   EXPECT_NEAR(restored.pitch, darker.pitch, 1);
   EXPECT_NEAR(testutil::dB(restored.level / darker.level), 0, 1);
   script.run("stop second");
+  EXPECT_TRUE(script.ok) << script.lastError;
+}
+
+// jalv lists the factory bank as the plug-in's presets, and one it loads
+// sets the controls and the sound: "Reed" plays one oscillator at 8', an
+// octave above the default 16'.
+TEST(Jalv, ListsAndLoadsTheFactoryPresets) {
+  if (std::system("command -v jalv >/dev/null 2>&1 && command -v jackd >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "jalv (Debian's jalv package) or jackd is not installed";
+  Script script;
+  script.work = WOBBLYTONE_TEST_ARTIFACTS "/jalv-presets";
+  std::system(("rm -rf '" + script.work + "'").c_str());
+  script.run("init " WOBBLYTONE_LV2_BUNDLE);
+  script.run("start-jack");
+  ASSERT_TRUE(script.ok) << script.lastError;
+  std::istringstream variables(script.run("env"));
+  for (std::string line; std::getline(variables, line);)
+    if (const size_t eq = line.find('='); eq != std::string::npos)
+      setenv(line.substr(0, eq).c_str(), line.substr(eq + 1).c_str(), 1);
+
+  script.run("start bank");
+  script.run("send bank presets");
+  ASSERT_TRUE(script.ok) << script.lastError;
+  std::ifstream printed(script.work + "/logs/bank.out");
+  int listed = 0;
+  bool glideLead = false;
+  for (std::string line; std::getline(printed, line);)
+    if (line.find("https://marlpitmusic.com/plugins/wobblytone#preset") != std::string::npos) {
+      ++listed;
+      glideLead = glideLead || line.find("Glide Lead") != std::string::npos;
+    }
+  EXPECT_EQ(listed, FactoryBank::count());
+  EXPECT_TRUE(glideLead);
+
+  const int lead = FactoryBank::find("Reed");
+  char uri[96];
+  std::snprintf(uri, sizeof uri, "https://marlpitmusic.com/plugins/wobblytone#preset%03d", lead + 1);
+  script.run(std::string("send bank preset ") + uri);
+  char cutoff[32];
+  std::snprintf(cutoff, sizeof cutoff, "%g", FactoryBank::program(lead).values[kCutoff]);
+  script.run(std::string("wait bank cutoff_out ") + cutoff);
+  script.run("wait bank osc_1_range_out 3");  // 8'
+  ASSERT_TRUE(script.ok) << script.lastError;
+
+  testutil::Probe probe;
+  ASSERT_TRUE(probe.open());
+  ASSERT_TRUE(probe.connect("probe:midi_out", "bank:lv2_events_in") &&
+              probe.connect("bank:lv2_audio_out_1", "probe:in_1") && probe.connect("bank:lv2_audio_out_2", "probe:in_2"));
+  const Heard heard = playA4(probe);
+  EXPECT_GT(heard.level, 0.02);
+  EXPECT_TRUE(heard.leftEqualsRight);
+  EXPECT_NEAR(heard.pitch, 440, 2);
+  script.run("stop bank");
   EXPECT_TRUE(script.ok) << script.lastError;
 }
 

@@ -6,6 +6,7 @@
 
 #include "adapters/dpf/lv2_symbol.h"
 #include "child_process.h"
+#include "instrument/factory_bank.h"
 #include "lv2_editor_host.h"
 #include "lv2_host.h"
 #include "panel_reference.h"
@@ -320,4 +321,70 @@ TEST(Lv2Build, TheEmbeddedEditorAndTheHostWindowStayTheSameSize) {
   EXPECT_EQ(window.childSize(), std::make_pair(width, height));
   shown = window.capture();
   EXPECT_LT(testutil::coarseDifference(shown, testutil::referencePanel(77, width / 1952.0f, resources)), 0.05);
+}
+
+// The factory bank is the bundle's presets: a host lists them by name, and
+// one loaded sets the input ports to the program's values (parameters only:
+// no state entry, which would carry the unit's broken controls too).
+TEST(Lv2Build, ListsTheFactoryBankAsPresetsOfTheProgramsValues) {
+  setenv("WOBBLYTONE_RANDOM_SEED", "77", 1);
+  Lv2Instance lv2;
+  ASSERT_NE(lv2.instance, nullptr);
+  LilvNode* presetClass = lilv_new_uri(lv2.world, LV2_PRESETS__Preset);
+  LilvNode* label = lilv_new_uri(lv2.world, LILV_NS_RDFS "label");
+  LilvNodes* presets = lilv_plugin_get_related(lv2.plugin, presetClass);
+  EXPECT_EQ(lilv_nodes_size(presets), static_cast<unsigned>(FactoryBank::count()));
+  std::set<std::string> names;
+  const int chosen = FactoryBank::find("Acid Squelch");
+  LilvState* state = nullptr;
+  LILV_FOREACH (nodes, i, presets) {
+    const LilvNode* preset = lilv_nodes_get(presets, i);
+    lilv_world_load_resource(lv2.world, preset);
+    LilvNodes* labels = lilv_world_find_nodes(lv2.world, preset, label, nullptr);
+    if (labels && lilv_nodes_size(labels) > 0) {
+      const std::string name = lilv_node_as_string(lilv_nodes_get_first(labels));
+      names.insert(name);
+      if (name == FactoryBank::program(chosen).name) state = lilv_state_new_from_world(lv2.world, &lv2.mapFeature, preset);
+    }
+    lilv_nodes_free(labels);
+  }
+  for (int i = 0; i < FactoryBank::count(); ++i) EXPECT_TRUE(names.count(FactoryBank::program(i).name)) << i;
+  ASSERT_NE(state, nullptr);
+  EXPECT_EQ(lilv_state_get_num_properties(state), 0u);  // the values only
+
+  // Restored as jalv does: each port value (a float, or an integer for a
+  // list's index) to its input port, then a block.
+  lilv_state_restore(
+      state, lv2.instance,
+      [](const char* symbol, void* self, const void* value, uint32_t size, uint32_t type) {
+        auto* host = static_cast<Lv2Instance*>(self);
+        if (size != 4) return;
+        if (type == UridMap::map(&host->urids, LV2_ATOM__Int))
+          host->setControl(symbol, static_cast<float>(*static_cast<const int32_t*>(value)));
+        else if (type == UridMap::map(&host->urids, LV2_ATOM__Float))
+          host->setControl(symbol, *static_cast<const float*>(value));
+      },
+      &lv2, 0, nullptr);
+  lv2.run({});
+  Wobblytone engine{InstanceInfo{}};
+  for (int i = 0; i < kNumParams; ++i) {
+    const std::string symbol = lv2Symbol(engine.GetParam(i)->GetName());
+    EXPECT_FLOAT_EQ(lv2.control(symbol + "_out"), static_cast<float>(FactoryBank::program(chosen).values[i])) << symbol;
+  }
+  lilv_state_free(state);
+  lilv_nodes_free(presets);
+  lilv_node_free(presetClass);
+  lilv_node_free(label);
+}
+
+// A Program Change selects the program in the engine; the output ports show
+// its values (the host keeps its own input ports).
+TEST(Lv2Build, AProgramChangeSelectsAFactoryProgram) {
+  setenv("WOBBLYTONE_RANDOM_SEED", "77", 1);
+  Lv2Instance lv2;
+  ASSERT_NE(lv2.instance, nullptr);
+  lv2.run({IMidiMsg(0, 0xC0, 5, 0)});
+  lv2.run({});
+  EXPECT_FLOAT_EQ(lv2.control("cutoff_out"), static_cast<float>(FactoryBank::program(5).values[kCutoff]));
+  EXPECT_FLOAT_EQ(lv2.control("power_out"), 1.0f);
 }

@@ -171,6 +171,34 @@ TEST_F(RenderCli, ListsTheParameters) {
   EXPECT_NE(r.out.find("46   Loudness Sustain"), std::string::npos);
 }
 
+TEST_F(RenderCli, ListsAndPlaysTheFactoryPrograms) {
+  Result r = run({"--list-programs"});
+  ASSERT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("Fat Bass"), std::string::npos);
+  EXPECT_NE(r.out.find("Filter Whistle"), std::string::npos);
+
+  std::vector<std::vector<MidiTrackEvent>> tracks(1);
+  tracks[0].push_back({0, {0x90, 40, 100}});
+  tracks[0].push_back({480, {0x80, 40, 0}});
+  const std::string mid = dir + "/one.mid";
+  write(mid, writeMidiFile(0, 480, tracks));
+  // By name, in any letter case; the saved program carries its values and name.
+  const std::string saved = dir + "/fat.fxp";
+  r = run({mid, "-o", dir + "/fat.wav", "--seed", "2", "-p", "fat bass", "--save-program", saved});
+  ASSERT_EQ(r.status, 0) << r.err;
+  int rate = 0;
+  std::vector<float> fat = readWav(dir + "/fat.wav", rate);
+  const std::string file = slurp(saved);
+  EXPECT_EQ(file.substr(28, 8), "Fat Bass");
+  r = run({mid, "-o", dir + "/pluck.wav", "--seed", "2", "--program", "Pluck Bass"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(readWav(dir + "/pluck.wav", rate), fat);
+
+  r = run({mid, "-o", dir + "/none.wav", "-p", "No Such Sound"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("no factory program is named \"No Such Sound\""), std::string::npos);
+}
+
 TEST_F(RenderCli, SetsParametersByNameNumberAndListText) {
   std::vector<std::vector<MidiTrackEvent>> tracks(1);
   tracks[0].push_back({0, {0x90, 48, 100}});

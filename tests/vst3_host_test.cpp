@@ -32,6 +32,7 @@
 
 #include "child_process.h"
 #include "engine_harness.h"
+#include "instrument/factory_bank.h"
 #include "instrument/wobblytone.h"
 #include "panel_reference.h"
 #include "stderr_capture.h"
@@ -603,8 +604,8 @@ TEST_F(Vst3Build, ParametersHaveFrozenIdsAndTheEngineNames) {
 
   // Ours come first in the list (hosts that limit how many parameters can be
   // automated count from the front), are the only visible ones and carry ids
-  // 1..46; the hidden ones (MIDI controllers) follow with ids of their own,
-  // far from ours, and are not for automation.
+  // 1..46; the hidden ones (MIDI controllers, the program) follow with ids of
+  // their own, far from ours, and only the program is for automation.
   std::vector<v3_param_info> ours;
   std::set<v3_param_id> ids;
   int hiddenOutsideTheirRange = 0, hiddenAutomatable = 0;
@@ -619,7 +620,8 @@ TEST_F(Vst3Build, ParametersHaveFrozenIdsAndTheEngineNames) {
       continue;
     }
     if (info.param_id < 0x10000u || info.param_id >= 0x80000000u) ++hiddenOutsideTheirRange;
-    if (info.flags & V3_PARAM_CAN_AUTOMATE) ++hiddenAutomatable;
+    // The program-change parameter may be automated: a program change in a song.
+    if ((info.flags & V3_PARAM_CAN_AUTOMATE) && !(info.flags & V3_PARAM_PROGRAM_CHANGE)) ++hiddenAutomatable;
   }
   EXPECT_EQ(ids.size(), static_cast<size_t>(count)) << "ids are not unique";
   EXPECT_EQ(hiddenOutsideTheirRange, 0);
@@ -883,7 +885,7 @@ TEST_F(Vst3Build, HiddenControllersReadWhereTheyRestUntilAValueIsSent) {
   const v3_param_id bend = controllerId(vst3, 129), modWheel = controllerId(vst3, 1);
   int checked = 0;
   for (const v3_param_info& info : everyParameter(vst3)) {
-    if (!(info.flags & V3_PARAM_IS_HIDDEN)) continue;
+    if (!(info.flags & V3_PARAM_IS_HIDDEN) || (info.flags & V3_PARAM_PROGRAM_CHANGE)) continue;
     const double expected = bends.count(info.param_id) ? 0.5 : 0.0;
     EXPECT_EQ(info.default_normalised_value, expected) << info.param_id;
     EXPECT_EQ(vst3.ctrl()->get_parameter_normalised(vst3.controller.p, info.param_id), expected) << info.param_id;
@@ -914,7 +916,7 @@ TEST_F(Vst3Build, HandingBackEveryParameterAfterAStateLoadKeepsThePitch) {
   std::vector<std::pair<v3_param_id, double>> values;
   for (const v3_param_info& info : everyParameter(original))
     values.emplace_back(info.param_id, original.ctrl()->get_parameter_normalised(original.controller.p, info.param_id));
-  ASSERT_EQ(values.size(), static_cast<size_t>(kNumOurParams + 16 * 130));
+  ASSERT_EQ(values.size(), static_cast<size_t>(kNumOurParams + 16 * 130 + 1));  // and the program
 
   Vst3Instance reloaded;
   ASSERT_TRUE(reloaded.ok);
@@ -1181,4 +1183,42 @@ TEST_F(Vst3Build, SaysNothingInNormalUse) {
     }
   }
   EXPECT_EQ(capture.text(), "");
+}
+
+// The bank is the unit's program list: one program-change parameter whose
+// steps are the programs by name. Selecting program 5 there (as a host does
+// on Program Change) gives the engine that program before its next block,
+// and the values the host reads are the bank's.
+TEST_F(Vst3Build, SelectsAFactoryProgramThroughTheProgramChangeParameter) {
+  Vst3Instance vst3;
+  ASSERT_TRUE(vst3.ok);
+  ASSERT_TRUE(vst3.start());
+  v3_edit_controller* ctrl = vst3.ctrl();
+  void* self = vst3.controller.p;
+  v3_param_info program{};
+  int programParameters = 0;
+  for (int32_t i = 0, n = ctrl->get_parameter_count(self); i < n; ++i) {
+    v3_param_info info{};
+    ASSERT_EQ(ctrl->get_parameter_info(self, i, &info), V3_OK);
+    if (info.flags & V3_PARAM_PROGRAM_CHANGE) {
+      program = info;
+      ++programParameters;
+    }
+  }
+  ASSERT_EQ(programParameters, 1);
+  const int count = FactoryBank::count();
+  EXPECT_EQ(program.step_count, count - 1);
+  for (int p : {0, 5, count - 1}) {
+    v3_str_128 text{};
+    ASSERT_EQ(ctrl->get_parameter_string_for_value(self, program.param_id, p / double(count - 1), text), V3_OK);
+    EXPECT_EQ(ascii(text), FactoryBank::program(p).name);
+  }
+
+  ASSERT_EQ(ctrl->set_parameter_normalised(self, program.param_id, 5 / double(count - 1)), V3_OK);
+  for (int block = 0; block < 3; ++block) ASSERT_EQ(vst3.process(), V3_OK);
+  Wobblytone engine{InstanceInfo{}};
+  for (int i = 0; i < kNumOurParams; ++i) {
+    const double expected = engine.GetParam(i)->ToNormalized(FactoryBank::program(5).values[i]);
+    EXPECT_NEAR(ctrl->get_parameter_normalised(self, idOf(i)), expected, 1e-6) << engine.GetParam(i)->GetName();
+  }
 }

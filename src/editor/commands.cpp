@@ -5,6 +5,7 @@
 #include <string>
 
 #include "editor/panel_delegate.h"
+#include "instrument/factory_bank.h"
 #include "toolkit/graphics.h"
 
 namespace {
@@ -117,8 +118,13 @@ void runCommand(PanelDelegate& panel, IGraphics& g, File::Command command) {
     case File::kCmdCheckForUpdate: synth.checkVersionAgainstWeb(); break;
     case File::kCmdVisitWebSite: g.OpenURL(kMakerWebSite); break;
     default:
-      if (const int size = command - File::kCmdFirstWindowSize; size >= 0 && size < GUI::kNumGUISizes)
+      if (const int size = command - File::kCmdFirstWindowSize; size >= 0 && size < GUI::kNumGUISizes) {
         synth.resizeUI(static_cast<GUI::GUISize>(size));
+      } else if (const int program = command - File::kCmdFirstFactoryProgram; synth.requestFactoryProgram(program)) {
+        // The engine applies it before its next block and tells the host
+        // every value; the slot takes its name now, for Save Program.
+        synth.SetCurrentPresetName(FactoryBank::program(program).name);
+      }
       break;
   }
 }

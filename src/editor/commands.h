@@ -5,6 +5,7 @@
 // user answers.
 #pragma once
 
+#include "synth/gui_size.h"
 #include "wobblytone_identity.h"
 
 class IGraphics;
@@ -26,6 +27,8 @@ enum Command {
   kCmdVisitWebSite,
   // One per window size, in GUI::GUISize's order.
   kCmdFirstWindowSize,
+  // One per factory program, in the bank's order.
+  kCmdFirstFactoryProgram = kCmdFirstWindowSize + GUI::kNumGUISizes,
 };
 }  // namespace File
 

@@ -8,6 +8,8 @@
 #include "editor/commands.h"
 #include "editor/panel_delegate.h"
 #include "editor/panel_ids.h"
+#include "instrument/engine_view.h"
+#include "instrument/factory_bank.h"
 #include "toolkit/graphics.h"
 
 namespace {
@@ -16,6 +18,8 @@ const char* const kSizeLabels[GUI::kNumGUISizes] = {"50%", "75%", "100%", "200%"
 
 // Stands for one item per window size, each its label after the entry's text.
 constexpr int kEveryWindowSize = -2;
+// Stands for one item per factory program, by name.
+constexpr int kEveryFactoryProgram = -3;
 
 // One item of a menu: its text and what choosing it does. A null text is a
 // separator; an item with a sub-menu does nothing itself.
@@ -28,6 +32,7 @@ struct MenuEntry {
 constexpr MenuEntry kMidiSettings[] = {{"MIDI Thru", File::kCmdMidiThru},
                                        {"Ignore Program Change", File::kCmdIgnoreProgramChange}};
 constexpr MenuEntry kWindowSizes[] = {{"", kEveryWindowSize}};
+constexpr MenuEntry kFactoryPrograms[] = {{"", kEveryFactoryProgram}};
 constexpr MenuEntry kGoOnline[] = {{"Check Online for Update", File::kCmdCheckForUpdate},
                                    {"Visit " WOBBLYTONE_SITE, File::kCmdVisitWebSite}};
 
@@ -36,6 +41,7 @@ constexpr MenuEntry kOptionMenu[] = {
     {"Initialize Settings", File::kCmdInitialize},
     {nullptr},
     {"Load Program", File::kCmdLoadProgram},
+    {"Factory Programs", -1, kFactoryPrograms},
     {"Save Program", File::kCmdSaveProgram},
     {"Default Path for Program Files", File::kCmdDefaultPath},
     {nullptr},
@@ -69,6 +75,14 @@ void fill(IPopupMenu& menu, std::span<const MenuEntry> entries, const Checked& c
         menu.AddItem(std::string(entry.text) + kSizeLabels[size]).tag = File::kCmdFirstWindowSize + size;
       continue;
     }
+    if (entry.command == kEveryFactoryProgram) {
+      for (int i = 0; i < FactoryBank::count(); ++i) {
+        IPopupMenu::Item& item = menu.AddItem(FactoryBank::program(i).name);
+        item.tag = File::kCmdFirstFactoryProgram + i;
+        item.checked = checked(item.tag);
+      }
+      continue;
+    }
     IPopupMenu::Item& item = menu.AddItem(entry.text);
     item.tag = entry.command;
     item.checked = entry.command >= 0 && checked(entry.command);
@@ -99,8 +113,10 @@ void IMPOptionMenu::build() {
   menu.RemoveAllItems();
   if (GetParamIdx() != -kCtrlOptionMenu) return;
   const Wobblytone& synth = panel.synth;
-  fill(menu, kOptionMenu, [&synth](int command) {
+  const int lastProgram = EngineView(synth).lastFactoryProgram();
+  fill(menu, kOptionMenu, [&synth, lastProgram](int command) {
     if (command == File::kCmdMidiThru) return synth.configFile.midiThru.load();
+    if (lastProgram >= 0 && command == File::kCmdFirstFactoryProgram + lastProgram) return true;
     if (command == File::kCmdIgnoreProgramChange) return synth.configFile.ignoreProgramChange.load();
     return false;
   });

@@ -10,6 +10,7 @@
 #include "editor/panel_ids.h"
 #include "editor/panel_layout.h"
 #include "instrument/engine_view.h"
+#include "instrument/factory_bank.h"
 
 WobblytoneEditor::WobblytoneEditor(Wobblytone& synth, EditorLink& link, IPlatform& platform,
                                    const std::string& resourcePath)
@@ -120,7 +121,7 @@ void WobblytoneEditor::setMessage() {
         showLogo = true;
         text = "\"Uh, oh, you messed it up! Please click again!\"";
         break;
-      default: break;
+      default: text = programName; break;
     }
   } else {
     const IControl* over = g->GetControl(g->GetMouseOver());
@@ -141,6 +142,20 @@ void WobblytoneEditor::followWindowSize(int width, int height) {
   panel.synth.configFile.windowScale = g->GetDrawScale();
 }
 
+// A program applied since the last look (from the menu, the host or a
+// Program Change) names the preset slot, so that Save Program proposes its
+// name, and shows on the strip.
+void WobblytoneEditor::followFactoryProgram() {
+  const EngineView unit(panel.synth);
+  const unsigned applied = unit.factoryProgramsApplied();
+  if (applied == programsSeen) return;
+  programsSeen = applied;
+  if (const int program = unit.lastFactoryProgram(); program >= 0) {
+    programName = FactoryBank::program(program).name;
+    panel.synth.SetCurrentPresetName(programName.c_str());
+  }
+}
+
 void WobblytoneEditor::onIdle() {
   Wobblytone& synth = panel.synth;
   if (!g->WindowIsOpen()) return;
@@ -151,6 +166,7 @@ void WobblytoneEditor::onIdle() {
   for (int i = 0; i < synth.NParams(); ++i) g->SetControlValueFromDelegate(i, synth.GetParam(i)->GetNormalized());
   if (full) g->SetAllControlsDirty();
 
+  followFactoryProgram();
   setMessage();
   // Taken and cleared in one step, so that a fuse that blows meanwhile still flashes.
   const bool justBlown = synth.takeFuseJustBlown();

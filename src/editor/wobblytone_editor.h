@@ -44,4 +44,9 @@ class WobblytoneEditor : private UserDialogs {
   PanelDelegate panel;
   std::unique_ptr<IGraphics> g;
   IMPMessage* strip = nullptr;  // owned by g, made once by layout()
+  // The factory program the engine applied last, shown on the strip while
+  // nothing else is to be said; and how many the editor has seen applied.
+  std::string programName;
+  unsigned programsSeen = 0;
+  void followFactoryProgram();
 };

@@ -162,12 +162,17 @@ class IPluginBase {
   bool ReadProgramFromFXP(const char* path, ProgramImage& program) const;
   void ApplyProgram(const ProgramImage& program);
   void SetCurrentPresetName(const char* name);
+  // Applies the values the parameters hold now as one program: in one
+  // restore, as a program file is, then the host learns every value.
+  // Allocates nothing.
+  void ApplyParameterValues();
 
  protected:
   bool validIndex(int paramIdx) const { return paramIdx >= 0 && paramIdx < NParams(); }
 
  private:
   void storeAndNotify(int paramIdx, double normalizedValue, EParamSource source);
+  void InformHostOfProgram();
 
   Config mConfig;
   IHostCallbacks* mHost;

@@ -155,17 +155,29 @@ void IPluginBase::SetCurrentPresetName(const char* name) {
 }
 
 void IPluginBase::ApplyProgram(const ProgramImage& program) {
-  // The scratch chunk has its room from construction, so that the audio
-  // thread never grows it.
-  mProgramScratch.Clear();
   if (program.opaque) {
+    // The scratch chunk has its room from construction, so that the audio
+    // thread never grows it.
+    mProgramScratch.Clear();
     mProgramScratch.PutBytes(program.chunk, program.size);
     UnserializeState(mProgramScratch, program.start);
+    InformHostOfProgram();
   } else {
     for (int i = 0; i < program.count && i < NParams(); ++i) GetParam(i)->SetNormalized(program.values[i]);
-    SerializeState(mProgramScratch);
-    UnserializeState(mProgramScratch, 0);
+    ApplyParameterValues();
   }
+}
+
+void IPluginBase::ApplyParameterValues() {
+  // Through the plug-in's own state, so that the values take effect in one
+  // restore and everything else the state holds stays as it is.
+  mProgramScratch.Clear();
+  SerializeState(mProgramScratch);
+  UnserializeState(mProgramScratch, 0);
+  InformHostOfProgram();
+}
+
+void IPluginBase::InformHostOfProgram() {
   // A program is the user's choice, not the host's: the host learns every
   // value it set.
   for (int i = 0; i < NParams(); ++i) InformHostOfParamChange(i, GetParam(i)->GetNormalized());

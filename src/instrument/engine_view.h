@@ -33,6 +33,10 @@ class EngineView {
   double modWheel() const { return w.modWheel; }
   bool knobBroken(int slot) const { return w.brokenKnobs[slot] != 0; }
   bool keyBroken(int index) const { return w.brokenKeys[index] != 0; }
+  // The factory program applied last (−1: none yet), and a count of the
+  // programs applied, which changes whenever one is.
+  int lastFactoryProgram() const { return w.lastFactoryProgram; }
+  unsigned factoryProgramsApplied() const { return w.factoryProgramsApplied; }
   // The flags as saved in the state, one byte each.
   BrokenKnobs brokenKnobs() const { return copyOf<Properties::kNumKnobs>(w.brokenKnobs); }
   BrokenKeys brokenKeys() const { return copyOf<Properties::kNumKeys>(w.brokenKeys); }

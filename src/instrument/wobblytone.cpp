@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 
+#include "instrument/factory_bank.h"
 #include "instrument/wobblytone_config.h"
 #include "modules/numeric.h"
 
@@ -308,6 +309,20 @@ bool Wobblytone::requestModWheel(double amount) {
   return postEditorChange(EditorChange::Kind::modWheel, false, amount);
 }
 
+bool Wobblytone::requestFactoryProgram(int index) {
+  if (index < 0 || index >= FactoryBank::count()) return false;
+  pendingFactoryProgram.store(index);
+  return true;
+}
+
+void Wobblytone::applyFactoryProgram(int index) {
+  const FactoryProgram& program = FactoryBank::program(index);
+  for (int i = 0; i < kNumParams; ++i) GetParam(i)->Set(program.values[i]);
+  ApplyParameterValues();
+  lastFactoryProgram.store(index);
+  factoryProgramsApplied.fetch_add(1);
+}
+
 void Wobblytone::applyEditorChange(const EditorChange& change) {
   switch (change.kind) {
     case EditorChange::Kind::pitchBend: pitchBend.store(change.value, std::memory_order_relaxed); break;
@@ -349,6 +364,9 @@ int Wobblytone::UnserializeState(const IByteChunk& chunk, int startPos) {
 }
 
 int Wobblytone::UnserializeStateWithValues(const IByteChunk& chunk, int startPos, const double (&values)[kNumParams]) {
+  // A state restored after a program was asked for wins over it: a host
+  // that restores a session may select the session's program first.
+  pendingFactoryProgram.store(-1);
   const bool wasRestoring = isRestoring;
   isRestoring = true;
   int pos = startPos;

@@ -106,6 +106,12 @@ class Wobblytone : public Synth {
   bool requestPitchBend(double bend);
   bool requestModWheel(double amount);
 
+  // --- Factory programs ------------------------------------------------------
+  // From any thread: factory program `index` replaces the parameters before
+  // the next block (the broken knobs and keys stay); false for an index
+  // outside the bank. Of several requests before a block the last one wins.
+  bool requestFactoryProgram(int index);
+
   // The editor takes the news of a blown fuse once, to flash the panel.
   bool takeFuseJustBlown() { return fuseJustBlown.exchange(false); }
 
@@ -131,6 +137,12 @@ class Wobblytone : public Synth {
   // Broken controls, one byte each as saved in the state: non-zero is broken.
   std::atomic<uint8_t> brokenKnobs[Properties::kNumKnobs] = {};
   std::atomic<uint8_t> brokenKeys[Properties::kNumKeys] = {};
+  // The factory program applied last (−1: none yet), and how many have been
+  // applied, so that the editor sees the same one chosen twice.
+  std::atomic<int> lastFactoryProgram{-1};
+  std::atomic<unsigned> factoryProgramsApplied{0};
+  // The one asked for, waiting for the next block (−1: none).
+  std::atomic<int> pendingFactoryProgram{-1};
 
   // --- Engine state (the audio thread's) ----------------------------------
   VCO humOsc1, humOsc2, osc1, osc2, osc3;
@@ -190,6 +202,7 @@ class Wobblytone : public Synth {
   bool renderAlwaysGuarded = false;
 
   void applyEditorChange(const EditorChange& change) override;
+  void applyFactoryProgram(int index);
   void update();
   void handleMidiEvents();
   void clearVoice();

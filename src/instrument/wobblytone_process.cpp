@@ -33,7 +33,13 @@ void Wobblytone::ProcessMidiMsg(const IMidiMsg& incoming) {
   IMidiMsg msg = incoming;
   const IMidiMsg::EStatusMsg type = msg.StatusMsg();
   if (type == IMidiMsg::kNone || msg.mData1 > 127 || msg.mData2 > 127) return;  // not a channel message
-  if (type == IMidiMsg::kPolyAftertouch || type == IMidiMsg::kProgramChange) return;
+  if (type == IMidiMsg::kPolyAftertouch) return;
+  if (type == IMidiMsg::kProgramChange) {
+    // Factory program n, at the start of the next block, unless the option
+    // says to leave programs alone. (Bank Select changes nothing.)
+    if (!configFile.ignoreProgramChange) requestFactoryProgram(msg.mData1);
+    return;
+  }
   if (type == IMidiMsg::kNoteOn && msg.mData2 == 0) msg.mStatus = 0x80;
   if (type == IMidiMsg::kControlChange) {
     const int cc = msg.mData1;
@@ -109,6 +115,7 @@ void Wobblytone::handleMidiEvents() {
 void Wobblytone::ProcessBlock(double** /*inputs*/, double** outputs, int nFrames) {
   if (!outputs || !outputs[0] || !outputs[1] || nFrames <= 0) return;
   takeEditorChanges();
+  if (const int program = pendingFactoryProgram.exchange(-1); program >= 0) applyFactoryProgram(program);
   std::fill(outputs[0], outputs[0] + nFrames, 0.0);
   std::fill(outputs[1], outputs[1] + nFrames, 0.0);
   const bool running = !fuseBlown && powerOn;

@@ -6,6 +6,7 @@
 #include <locale.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
@@ -21,6 +22,7 @@
 #include "adapters/dpf/parameter_text.h"
 #include "adapters/dpf/plugin_access.h"
 #include "adapters/dpf/restore_state.h"
+#include "instrument/factory_bank.h"
 #include "instrument/wobblytone.h"
 #include "platform/resource_folder.h"
 #include "wobblytone_identity.h"
@@ -64,7 +66,7 @@ class WobblytonePlugin : public Plugin, private IHostCallbacks {
   Wobblytone& engine() { return *synth; }
   const std::string& resources() const { return resourcePath; }
 
-  WobblytonePlugin() : Plugin(publishedParameterCount(), 0, 1) {
+  WobblytonePlugin() : Plugin(publishedParameterCount(), static_cast<uint32_t>(FactoryBank::count()), 1) {
     InstanceInfo info;
     info.host = this;
     info.metadataOnly = isDummyInstance();
@@ -126,6 +128,29 @@ class WobblytonePlugin : public Plugin, private IHostCallbacks {
       parameter.enumValues.restrictedMode = true;
       parameter.enumValues.values = values;
     }
+  }
+
+  void initProgramName(uint32_t index, String& name) override {
+    if (index < static_cast<uint32_t>(FactoryBank::count())) name = FactoryBank::program(static_cast<int>(index)).name;
+  }
+
+  // A host's choice of program (the VST3 program parameter, LV2's program
+  // interface) comes on its own thread: the engine takes it before its next
+  // block. The description writer's instance plays nothing, so the values
+  // are set at once there, for the LV2 presets it writes from them.
+  void loadProgram(uint32_t index) override {
+    if (index >= static_cast<uint32_t>(FactoryBank::count())) return;
+    const FactoryProgram& program = FactoryBank::program(static_cast<int>(index));
+    if (isDummyInstance()) {
+      for (int i = 0; i < kNumParams; ++i) synth->GetParam(i)->Set(program.values[i]);
+      return;
+    }
+    // DPF's standalone host selects program 0 as it starts and turns a
+    // Program Change on channel 1 into a program choice. The app starts as
+    // the instrument does anywhere (switched off, at its defaults), and
+    // such a Program Change follows "Ignore Program Change" like any other.
+    if (isStandalone() && (!hasRun.load() || synth->configFile.ignoreProgramChange)) return;
+    synth->requestFactoryProgram(static_cast<int>(index));
   }
 
   void initState(uint32_t, State& state) override {
@@ -198,6 +223,7 @@ class WobblytonePlugin : public Plugin, private IHostCallbacks {
   void bufferSizeChanged(uint32_t frames) override { prepare(getSampleRate(), frames); }
 
   void run(const float**, float** outputs, uint32_t frames, const MidiEvent* events, uint32_t eventCount) override {
+    hasRun.store(true, std::memory_order_relaxed);
     // Blocks larger than prepared are played in pieces of the prepared size.
     uint32_t done = 0, next = 0;
     while (done < frames) {
@@ -235,7 +261,10 @@ class WobblytonePlugin : public Plugin, private IHostCallbacks {
     if (p) requestParameterValueChange(static_cast<uint32_t>(paramIdx), static_cast<float>(p->FromNormalized(normalizedValue)));
   }
 
+  static bool isStandalone() { return std::strstr(getPluginFormatName(), "Standalone") != nullptr; }
+
   std::unique_ptr<Wobblytone> synth;
+  std::atomic<bool> hasRun{false};  // a block has been played
   std::vector<std::string> symbols;  // the parameters' state and port symbols, by index
   std::string resourcePath;
   std::vector<double> left, right;

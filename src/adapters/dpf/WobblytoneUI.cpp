@@ -56,6 +56,8 @@ class WobblytoneUI : public UI, private IPlatform, private EditorLink, private I
   // changed it (the host, the engine, a learned controller), so the host's
   // own notice adds nothing.
   void parameterChanged(uint32_t, float) override {}
+  // A program shows in the editor when the engine has applied it (onIdle).
+  void programLoaded(uint32_t) override {}
 
   void stateChanged(const char*, const char*) override {}
 

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: ISC
 // "Marlpit Morning": a bass line that opens its filter, a gliding lead with
 // vibrato, a noisy resonant sweep, and a pot that crackles as the volume is
-// pushed before a long low note fades out. 110 bpm, C minor.
+// pushed before a long low note fades out. 110 bpm, C minor. The lead, the
+// sweep and the coda each start with a factory program, chosen by Program
+// Change as a sequencer would.
 #include "adapters/offline/demo_song.h"
 
+#include "instrument/factory_bank.h"
 #include "instrument/wobblytone_param.h"
 
 namespace {
@@ -19,6 +22,10 @@ class Writer {
   }
   void param(double at, int index, double value) { events.push_back({at, {}, index, value}); }
   void controller(double at, int cc, int value) { events.push_back({at, IMidiMsg::controlChange(0, cc, value)}); }
+  // A Program Change to the factory program of this name.
+  void program(double at, const char* name) {
+    events.push_back({at, IMidiMsg(0, 0xC0, FactoryBank::find(name), 0)});
+  }
   // A straight line of parameter values, one change per sixteenth.
   void ramp(double from, double to, int index, double start, double end) {
     const int steps = static_cast<int>((to - from) / kSixteenth);
@@ -60,13 +67,7 @@ DemoSong makeDemoSong() {
 
   // Bars 7-14: a legato lead with glide and a touch of vibrato from Osc-3.
   const double lead = 7 * bar;
-  w.param(lead, kGlide, 1);
-  w.param(lead, kGlideTime, 0.3);
-  w.param(lead, kOscMod, 1);
-  w.param(lead, kOsc2Range, 2);
-  w.param(lead, kCutoff, 0.45);
-  w.param(lead, kEmphasis, 0.35);
-  w.param(lead, kLoudnessAttack, 0.15);
+  w.program(lead, "Singing Lead");
   w.controller(lead, 1, 0);
   // 56 half beats: the seven bars of the section.
   const int melody[] = {67, 70, 72, 75, 74, 72, 70, 67, 65, 67, 70, 72, 74, 75, 77, 79, 77, 75, 74, 72, 70, 72, 0};
@@ -83,9 +84,7 @@ DemoSong makeDemoSong() {
 
   // Bars 14-21: noise in, emphasis up, a resonant sweep down and back.
   const double sweep = 14 * bar;
-  w.param(sweep, kGlide, 0);
-  w.param(sweep, kOscMod, 0);
-  w.param(sweep, kLoudnessAttack, 0);
+  w.program(sweep, "Acid Squelch");
   w.param(sweep, kNoise, 1);
   w.param(sweep, kNoiseVolume, 0.3);
   w.param(sweep, kEmphasis, 0.88);
@@ -96,12 +95,10 @@ DemoSong makeDemoSong() {
 
   // Bars 21-27: the pot is pushed (it crackles), then a long low note.
   const double coda = 21 * bar;
-  w.param(coda, kNoise, 0);
-  w.param(coda, kEmphasis, 0.5);
+  w.program(coda, "Fat Bass");
   w.param(coda, kDecay, 1);
   w.param(coda, kFilterDecay, 0.6);
   w.param(coda, kLoudnessDecay, 0.62);
-  w.param(coda, kAmountOfContour, 0.55);
   bass(w, coda, 2, 0.8);
   for (int i = 0; i <= 40; ++i) w.param(coda + bar + i * 0.02, kVolume, 0.55 + 0.2 * i / 40);
   for (int i = 0; i <= 40; ++i) w.param(coda + 1.6 * bar + i * 0.02, kVolume, 0.75 - 0.15 * i / 40);

@@ -10,13 +10,15 @@ const char* const kRenderUsage =
     "  -o, --output FILE.wav     WAV to write (default wobblytone.wav)\n"
     "  -r, --rate HZ             sample rate (default 48000)\n"
     "  -b, --block N             host block size (default 512)\n"
-    "  -p, --program FILE.fxp    load a program file before rendering\n"
+    "  -p, --program PROGRAM     start from a factory program (its name, see --list-programs)\n"
+    "                            or from a program file (a path, or a name ending in .fxp)\n"
     "  -s, --set NAME=VALUE      set a parameter by display name or index + 1, to a plain value\n"
     "                            or a list text (\"Osc-1 Waveform=Square\", \"Cutoff=0.4\"); repeatable\n"
     "      --tail SECONDS        render this long after the last MIDI event (default 2)\n"
     "      --seed N              seed the instance's random generator for a reproducible render\n"
     "      --save-program F.fxp  write the final state as a program file\n"
     "      --list-params         print the parameter table and exit\n"
+    "      --list-programs       print the factory bank and exit\n"
     "  -h, --help                show this help\n"
     "With no MIDI file it renders the built-in demo song with its own program.\n";
 
@@ -60,7 +62,7 @@ bool parseRenderCommandLine(int argc, const char* const* argv, RenderCommand& co
       command.settings.blockSize = static_cast<int>(number);
     } else if (arg == "-p" || arg == "--program") {
       const char* v = value();
-      if (!v || !*v) return failWith("--program needs a program file");
+      if (!v || !*v) return failWith("--program needs a factory program's name or a program file");
       command.programIn = v;
     } else if (arg == "--save-program") {
       const char* v = value();
@@ -80,6 +82,8 @@ bool parseRenderCommandLine(int argc, const char* const* argv, RenderCommand& co
       command.settings.seed = static_cast<uint32_t>(number);
     } else if (arg == "--list-params") {
       command.listParameters = true;
+    } else if (arg == "--list-programs") {
+      command.listPrograms = true;
     } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
       return failWith("unknown option " + arg + "\n" + kRenderUsage);
     } else if (command.midiPath.empty()) {

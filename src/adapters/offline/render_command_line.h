@@ -15,6 +15,7 @@ struct RenderCommand {
   std::vector<std::string> sets;  // NAME=VALUE, read against the instance later
   RenderSettings settings;
   bool listParameters = false;
+  bool listPrograms = false;
   bool help = false;
 };
 

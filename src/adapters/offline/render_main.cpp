@@ -18,6 +18,7 @@
 #include "adapters/offline/render_command_line.h"
 #include "adapters/offline/render_job.h"
 #include "adapters/offline/wav_output.h"
+#include "instrument/factory_bank.h"
 #include "instrument/wobblytone.h"
 #include "platform/resource_folder.h"
 
@@ -42,6 +43,22 @@ std::string findResources(const char* argv0) {
   const std::string folder = self.substr(0, self.find_last_of('/') + 1);
   if (access((folder + "resources/easy.bin").c_str(), R_OK) == 0) return folder + "resources/";
   return std::string(WOBBLYTONE_INSTALL_DATADIR) + "/";
+}
+
+void listPrograms() {
+  std::printf("%-3s %-20s %-11s %s\n", "#", "name", "category", "what it is for");
+  for (int i = 0; i < FactoryBank::count(); ++i) {
+    const FactoryProgram& p = FactoryBank::program(i);
+    std::printf("%-3d %-20s %-11s %s\n", i, p.name, p.category, p.about);
+  }
+}
+
+// A factory program's name, unless it reads as a file: with a folder in it
+// or the program files' extension.
+int factoryProgramNamed(const std::string& text) {
+  const bool file = text.find('/') != std::string::npos ||
+                    (text.size() > 4 && text.compare(text.size() - 4, 4, ".fxp") == 0);
+  return file ? -1 : FactoryBank::find(text);
 }
 
 void listParameters(const Wobblytone& synth) {
@@ -106,6 +123,10 @@ int main(int argc, char** argv) {
     listParameters(synth);
     return 0;
   }
+  if (command.listPrograms) {
+    listPrograms();
+    return 0;
+  }
 
   std::vector<RenderEvent> events;
   std::vector<std::pair<int, double>> program;
@@ -128,9 +149,17 @@ int main(int argc, char** argv) {
     return fail(text);
   }
   if (!programIn.empty()) {
-    if (!synth.LoadPresetFromFXP(programIn.c_str()))
+    if (const int factory = factoryProgramNamed(programIn); factory >= 0) {
+      const FactoryProgram& chosen = FactoryBank::program(factory);
+      for (int i = 0; i < kNumParams; ++i) synth.GetParam(i)->Set(chosen.values[i]);
+      synth.SetCurrentPresetName(chosen.name);
+    } else if (programIn.find('/') == std::string::npos && programIn.find(".fxp") == std::string::npos &&
+               access(programIn.c_str(), F_OK) != 0) {
+      return fail("no factory program is named \"" + programIn + "\" (--list-programs shows them)");
+    } else if (!synth.LoadPresetFromFXP(programIn.c_str())) {
       return fail("cannot load " + programIn + ": not a readable Wobblytone program file");
-    if (midiPath.empty()) program.clear();  // the file's program replaces the demo's
+    }
+    if (midiPath.empty()) program.clear();  // the chosen program replaces the demo's
   }
   for (const std::string& s : command.sets) {
     int index = 0;
