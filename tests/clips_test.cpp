@@ -55,28 +55,6 @@ double rms(const std::vector<double>& x, size_t from, size_t to) {
   return std::sqrt(sum / (to - from));
 }
 
-// In-place radix-2 FFT; the size must be a power of two.
-void fft(std::vector<std::complex<double>>& a) {
-  const size_t n = a.size();
-  for (size_t i = 1, j = 0; i < n; ++i) {
-    size_t bit = n >> 1;
-    for (; j & bit; bit >>= 1) j ^= bit;
-    j ^= bit;
-    if (i < j) std::swap(a[i], a[j]);
-  }
-  for (size_t len = 2; len <= n; len <<= 1) {
-    for (size_t k = 0; k < len / 2; ++k) {
-      const double c = std::cos(2 * M_PI * k / len), s = -std::sin(2 * M_PI * k / len);
-      for (size_t i = k; i < n; i += len) {
-        const std::complex<double> u = a[i], v = a[i + len / 2];
-        const std::complex<double> w(v.real() * c - v.imag() * s, v.real() * s + v.imag() * c);
-        a[i] = u + w;
-        a[i + len / 2] = u - w;
-      }
-    }
-  }
-}
-
 // Mean Hann-windowed power spectrum of `frames` frames of `size` samples taken
 // `hop` apart from `start`, wrapping round the end as a looped clip does.
 // Bin k is at k * rate / size.
@@ -87,7 +65,7 @@ std::vector<double> spectrum(const std::vector<double>& x, size_t start, int fra
   std::vector<std::complex<double>> a(size);
   for (int f = 0; f < frames; ++f) {
     for (size_t i = 0; i < size; ++i) a[i] = x[(start + f * hop + i) % x.size()] * window[i];
-    fft(a);
+    testutil::fft(a);
     for (size_t k = 0; k < power.size(); ++k) power[k] += std::norm(a[k]) / frames;
   }
   return power;

@@ -60,27 +60,6 @@ double loudestWindow(const std::vector<double>& x) {
   return std::sqrt(std::max(best, 0.0) / static_cast<double>(window));
 }
 
-void fft(std::vector<std::complex<double>>& a) {
-  const size_t n = a.size();
-  for (size_t i = 1, j = 0; i < n; ++i) {
-    size_t bit = n >> 1;
-    for (; j & bit; bit >>= 1) j ^= bit;
-    j ^= bit;
-    if (i < j) std::swap(a[i], a[j]);
-  }
-  for (size_t len = 2; len <= n; len <<= 1) {
-    const std::complex<double> step = std::polar(1.0, -2 * M_PI / static_cast<double>(len));
-    for (size_t i = 0; i < n; i += len) {
-      std::complex<double> w = 1;
-      for (size_t k = 0; k < len / 2; ++k, w *= step) {
-        const std::complex<double> u = a[i + k], v = a[i + k + len / 2] * w;
-        a[i + k] = u + v;
-        a[i + k + len / 2] = u - v;
-      }
-    }
-  }
-}
-
 // The spectrum's shape: power in third-octave bands from 40 Hz to 16 kHz,
 // in dB relative to the loudest band, averaged over Hann-windowed frames.
 std::vector<double> bandShape(const std::vector<double>& x) {
@@ -89,7 +68,7 @@ std::vector<double> bandShape(const std::vector<double>& x) {
   for (size_t start = 0; start + kFrame <= x.size(); start += kFrame / 2) {
     std::vector<std::complex<double>> frame(kFrame);
     for (size_t i = 0; i < kFrame; ++i) frame[i] = x[start + i] * (0.5 - 0.5 * std::cos(2 * M_PI * i / (kFrame - 1)));
-    fft(frame);
+    testutil::fft(frame);
     for (size_t k = 0; k < kFrame / 2; ++k) power[k] += std::norm(frame[k]);
   }
   std::vector<double> bands;

@@ -52,6 +52,21 @@ struct Script {
   ~Script() { run("stop-all"); }
 };
 
+// A session in a fresh folder of the test artifacts: the bundle copied in
+// and a JACK server of its own, whose variables this process takes so that
+// its own JACK client reaches that server.
+void startSession(Script& script, const std::string& name) {
+  script.work = WOBBLYTONE_TEST_ARTIFACTS "/" + name;
+  std::system(("rm -rf '" + script.work + "'").c_str());
+  script.run("init " WOBBLYTONE_LV2_BUNDLE);
+  script.run("start-jack");
+  if (!script.ok) return;
+  std::istringstream variables(script.run("env"));
+  for (std::string line; std::getline(variables, line);)
+    if (const size_t eq = line.find('='); eq != std::string::npos)
+      setenv(line.substr(0, eq).c_str(), line.substr(eq + 1).c_str(), 1);
+}
+
 double rmsOf(const std::vector<float>& x, size_t from = 0) {
   double sum = 0;
   for (size_t i = from; i < x.size(); ++i) sum += double(x[i]) * x[i];
@@ -107,15 +122,8 @@ TEST(Jalv, PlaysChangesSavesAndRestoresInANewProcess) {
                   "command -v jackd >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "jalv (Debian's jalv package) or jackd is not installed";
   Script script;
-  script.work = WOBBLYTONE_TEST_ARTIFACTS "/jalv";
-  std::system(("rm -rf '" + script.work + "'").c_str());
-  script.run("init " WOBBLYTONE_LV2_BUNDLE);
-  script.run("start-jack");
+  startSession(script, "jalv");
   ASSERT_TRUE(script.ok) << script.lastError;
-  std::istringstream variables(script.run("env"));
-  for (std::string line; std::getline(variables, line);)
-    if (const size_t eq = line.find('='); eq != std::string::npos)
-      setenv(line.substr(0, eq).c_str(), line.substr(eq + 1).c_str(), 1);
 
   testutil::Probe probe;
   ASSERT_TRUE(probe.open());
@@ -170,15 +178,8 @@ TEST(Jalv, ListsAndLoadsTheFactoryPresets) {
   if (std::system("command -v jalv >/dev/null 2>&1 && command -v jackd >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "jalv (Debian's jalv package) or jackd is not installed";
   Script script;
-  script.work = WOBBLYTONE_TEST_ARTIFACTS "/jalv-presets";
-  std::system(("rm -rf '" + script.work + "'").c_str());
-  script.run("init " WOBBLYTONE_LV2_BUNDLE);
-  script.run("start-jack");
+  startSession(script, "jalv-presets");
   ASSERT_TRUE(script.ok) << script.lastError;
-  std::istringstream variables(script.run("env"));
-  for (std::string line; std::getline(variables, line);)
-    if (const size_t eq = line.find('='); eq != std::string::npos)
-      setenv(line.substr(0, eq).c_str(), line.substr(eq + 1).c_str(), 1);
 
   script.run("start bank");
   script.run("send bank presets");
@@ -283,10 +284,7 @@ TEST(Jalv, TheEditorAndJalvsWindowKeepTheSameSize) {
                   "command -v xdotool >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "jalv.gtk3 (Debian's jalv package), jackd or xdotool is not installed";
   Script script;
-  script.work = WOBBLYTONE_TEST_ARTIFACTS "/jalv-editor";
-  std::system(("rm -rf '" + script.work + "'").c_str());
-  script.run("init " WOBBLYTONE_LV2_BUNDLE);
-  script.run("start-jack");
+  startSession(script, "jalv-editor");
   script.run("start-editor ed");
   ASSERT_TRUE(script.ok) << script.lastError;
   const std::string display = ":" + fileLine(script.work + "/run/display");

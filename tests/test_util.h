@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cmath>
+#include <complex>
 #include <vector>
 
 namespace testutil {
@@ -29,5 +30,27 @@ inline double rms(const std::vector<double>& signal, size_t from = 0) {
 }
 
 inline double dB(double ratio) { return 20 * std::log10(ratio); }
+
+// In-place radix-2 FFT; the size must be a power of two.
+inline void fft(std::vector<std::complex<double>>& a) {
+  const size_t n = a.size();
+  for (size_t i = 1, j = 0; i < n; ++i) {
+    size_t bit = n >> 1;
+    for (; j & bit; bit >>= 1) j ^= bit;
+    j ^= bit;
+    if (i < j) std::swap(a[i], a[j]);
+  }
+  for (size_t len = 2; len <= n; len <<= 1) {
+    for (size_t k = 0; k < len / 2; ++k) {
+      const double c = std::cos(2 * M_PI * k / len), s = -std::sin(2 * M_PI * k / len);
+      for (size_t i = k; i < n; i += len) {
+        const std::complex<double> u = a[i], v = a[i + len / 2];
+        const std::complex<double> w(v.real() * c - v.imag() * s, v.real() * s + v.imag() * c);
+        a[i] = u + w;
+        a[i + len / 2] = u - w;
+      }
+    }
+  }
+}
 
 }  // namespace testutil

@@ -15,6 +15,7 @@
 #include "travesty/factory.h"
 #include "travesty/host.h"
 #include "travesty/message.h"
+#include "travesty/unit.h"
 #include "travesty/view.h"
 
 #include <unistd.h>
@@ -1213,6 +1214,27 @@ TEST_F(Vst3Build, SelectsAFactoryProgramThroughTheProgramChangeParameter) {
     ASSERT_EQ(ctrl->get_parameter_string_for_value(self, program.param_id, p / double(count - 1), text), V3_OK);
     EXPECT_EQ(ascii(text), FactoryBank::program(p).name);
   }
+
+  // The same programs as the unit's program list, where the parameter's unit is.
+  Ref<v3_unit_information> units;
+  ASSERT_TRUE(queryInto(vst3.component.p, v3_unit_information_iid, units));
+  v3_unit_information* u = v3_cpp_obj(units.p);
+  ASSERT_EQ(u->get_unit_count(units.p), 1);
+  v3_unit_info unit{};
+  ASSERT_EQ(u->get_unit_info(units.p, 0, &unit), V3_OK);
+  EXPECT_EQ(unit.id, program.unit_id);
+  ASSERT_EQ(u->get_program_list_count(units.p), 1);
+  v3_program_list_info list{};
+  ASSERT_EQ(u->get_program_list_info(units.p, 0, &list), V3_OK);
+  EXPECT_EQ(list.id, unit.program_list_id);
+  EXPECT_EQ(list.programCount, count);
+  for (int p = 0; p < count; ++p) {
+    v3_str_128 name{};
+    ASSERT_EQ(u->get_program_name(units.p, list.id, p, name), V3_OK);
+    EXPECT_EQ(ascii(name), FactoryBank::program(p).name);
+  }
+  v3_str_128 none{};
+  EXPECT_NE(u->get_program_name(units.p, list.id, count, none), V3_OK);
 
   ASSERT_EQ(ctrl->set_parameter_normalised(self, program.param_id, 5 / double(count - 1)), V3_OK);
   for (int block = 0; block < 3; ++block) ASSERT_EQ(vst3.process(), V3_OK);

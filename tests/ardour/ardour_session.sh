@@ -1,5 +1,5 @@
 #!/bin/sh
-# Usage: ardour_session.sh WORK-DIR lv2|vst3 PLUGIN-DIR [--cutoff-ramp]
+# Usage: ardour_session.sh WORK-DIR lv2|vst3 PLUGIN-DIR [--cutoff-ramp] [--preset NAME]
 #
 # Drives Ardour 7 (Debian's ardour package: ardour7-lua, ardour7-export and
 # ardour-vst3-scanner) headlessly on the Dummy backend:
@@ -12,6 +12,8 @@
 #   3. builds WORK-DIR/session (make_session.lua): one MIDI track with the
 #      instrument, A4 from 0 s to 3 s, session range 0 s .. 4 s; with
 #      --cutoff-ramp also a Cutoff lane in Play from 1.0 down to 0.1 at 3 s;
+#      with --preset NAME the plug-in's preset of that name (one of its
+#      factory programs, as Ardour lists them) is loaded after the settings;
 #   4. exports it to WORK-DIR/first.wav (48 kHz, 24 bit, stereo);
 #   5. reopens it, checks what came back and saves it again
 #      (reopen_session.lua), then closes it;
@@ -39,15 +41,21 @@ set -u
 me=ardour_session.sh
 die() { echo "$me: $*" >&2; exit 1; }
 
-[ $# -ge 3 ] || die "usage: $me WORK-DIR lv2|vst3 PLUGIN-DIR [--cutoff-ramp]"
+[ $# -ge 3 ] || die "usage: $me WORK-DIR lv2|vst3 PLUGIN-DIR [--cutoff-ramp] [--preset NAME]"
 work=$1
 format=$2
 plugins=$3
+shift 3
 ramp=0
-if [ $# -ge 4 ]; then
-  [ "$4" = --cutoff-ramp ] || die "unknown option '$4'"
-  ramp=1
-fi
+preset=
+while [ $# -gt 0 ]; do
+  case $1 in
+    --cutoff-ramp) ramp=1 ;;
+    --preset) [ $# -ge 2 ] || die "--preset needs a name"; preset=$2; shift ;;
+    *) die "unknown option '$1'" ;;
+  esac
+  shift
+done
 case $format in lv2|vst3) ;; *) die "format must be lv2 or vst3, not '$format'" ;; esac
 
 here=$(cd "$(dirname "$0")" && pwd) || die "cannot find the scripts' folder"
@@ -190,7 +198,7 @@ fi
 
 # 3. The session.
 run_step make_session ardour7-lua "$here/make_session.lua" \
-  dir="$session_dir" name=$name format="$format" bundle="$bundle" cutoff_ramp=$ramp
+  dir="$session_dir" name=$name format="$format" bundle="$bundle" cutoff_ramp=$ramp preset="$preset"
 
 # 4. First export.
 STEP_TIMEOUT=$export_timeout_s

@@ -1,4 +1,4 @@
--- ardour7-lua make_session.lua dir=DIR name=NAME format=lv2|vst3 [bundle=PATH] [cutoff_ramp=1]
+-- ardour7-lua make_session.lua dir=DIR name=NAME format=lv2|vst3 [bundle=PATH] [cutoff_ramp=1] [preset=NAME]
 --
 -- Creates a 48 kHz session in DIR (which must not exist yet) on the Dummy
 -- backend with one MIDI track whose instrument is Wobblytone in the given
@@ -10,6 +10,10 @@
 -- Play mode that falls from 1.0 at 0 s to 0.1 at 3 s.
 --
 -- bundle=PATH restricts the VST3 look-up to a module inside that bundle.
+--
+-- preset=NAME loads the plug-in's preset of that label after the settings,
+-- as a user picks it from the preset list, and logs how many presets Ardour
+-- lists for the plug-in.
 
 local here = string.match (debug.getinfo (1, "S").source, "^@(.*/)") or "./"
 local C = dofile (here .. "session_common.lua")
@@ -43,6 +47,37 @@ end
 
 for _, s in ipairs (C.SETTINGS) do
 	C.set_param (proc, plugin, s[1], s[2])
+end
+
+if a.preset and a.preset ~= "" then
+	-- Every program of the bank (programs/factory.bank, by its [names]) as
+	-- one of the presets Ardour offers for the plug-in.
+	local bank = io.open (here .. "../../programs/factory.bank")
+	if not bank then
+		C.fail ("cannot read programs/factory.bank")
+	end
+	local names, listed = 0, 0
+	for line in bank:lines () do
+		local name = string.match (line, "^%[(.*)%]$")
+		if name then
+			names = names + 1
+			if plugin:preset_by_label (name) then
+				listed = listed + 1
+			end
+		end
+	end
+	bank:close ()
+	C.log (string.format ("presets listed: %d of the bank's %d", listed, names))
+	local r = plugin:preset_by_label (a.preset)
+	if not r then
+		C.fail ("Ardour lists no preset '" .. a.preset .. "'")
+	end
+	if not plugin:load_preset (r) then
+		C.fail ("cannot load the preset '" .. a.preset .. "'")
+	end
+	-- The plug-in takes the program in a process cycle.
+	C.let_engine_run ()
+	C.log ("loaded the preset " .. r.label)
 end
 
 -- The region. Lua cannot make a MIDI source directly, but bouncing the still

@@ -41,6 +41,8 @@ end
 
 function M.log (msg)
 	print ("wobblytone-ardour: " .. msg)
+	-- flushed, so that a step ended for taking too long shows how far it got
+	io.stdout:flush ()
 end
 
 -- Parses the script's arguments, given as key=value words.

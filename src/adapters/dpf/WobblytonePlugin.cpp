@@ -21,6 +21,7 @@
 #include "adapters/dpf/lv2_symbol.h"
 #include "adapters/dpf/parameter_text.h"
 #include "adapters/dpf/plugin_access.h"
+#include "adapters/dpf/program_list.h"
 #include "adapters/dpf/restore_state.h"
 #include "instrument/factory_bank.h"
 #include "instrument/wobblytone.h"
@@ -273,6 +274,12 @@ class WobblytonePlugin : public Plugin, private IHostCallbacks {
 };
 
 Plugin* createPlugin() { return new WobblytonePlugin(); }
+
+uint32_t wobblytoneProgramCount() { return static_cast<uint32_t>(FactoryBank::count()); }
+
+const char* wobblytoneProgramName(uint32_t index) {
+  return index < wobblytoneProgramCount() ? FactoryBank::program(static_cast<int>(index)).name : nullptr;
+}
 
 bool wobblytoneRestoreSavedState(void* pluginInstance, const SavedState& state) {
   return pluginInstance && static_cast<WobblytonePlugin*>(static_cast<Plugin*>(pluginInstance))->restoreSavedState(state);
