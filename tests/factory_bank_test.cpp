@@ -150,14 +150,23 @@ TEST(FactoryBank, EveryProgramPlaysEvenlyAndSoundsItsOwn) {
     if (p.kind == FactoryProgram::Kind::effect) continue;
     EXPECT_NEAR(testutil::dB(levels[static_cast<size_t>(i)] / median), 0, 4) << p.name;
   }
+  double closest = 1e9;
+  int closestA = 0, closestB = 0;
   for (int a = 0; a < n; ++a)
     for (int b = a + 1; b < n; ++b) {
       const FactoryProgram &pa = FactoryBank::program(a), &pb = FactoryBank::program(b);
+      if (const double d = shapeDistance(shapes[static_cast<size_t>(a)], shapes[static_cast<size_t>(b)]); d < closest) {
+        closest = d;
+        closestA = a;
+        closestB = b;
+      }
       EXPECT_FALSE(std::equal(std::begin(pa.values), std::end(pa.values), std::begin(pb.values)))
           << pa.name << " and " << pb.name << " set the same values";
       EXPECT_GT(shapeDistance(shapes[static_cast<size_t>(a)], shapes[static_cast<size_t>(b)]), kLeastShapeDistance)
           << pa.name << " and " << pb.name << " sound alike";
     }
+  std::printf("median level %.1f dB; closest spectra: %s and %s, %.1f dB apart\n", testutil::dB(median),
+              FactoryBank::program(closestA).name, FactoryBank::program(closestB).name, closest);
 }
 
 TEST(FactoryBank, AProgramChangeAppliesTheProgramAtABlockBoundaryAndTellsTheHost) {
