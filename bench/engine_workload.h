@@ -70,6 +70,10 @@ class EngineWorkload {
     return static_cast<long>(blocks) * kBlock;
   }
 
+  // The two channels of the block rendered last.
+  const std::vector<double>& lastLeft() const { return left; }
+  const std::vector<double>& lastRight() const { return right; }
+
  private:
   static InstanceInfo info() {
     InstanceInfo i;

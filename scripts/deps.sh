@@ -14,6 +14,7 @@ packages=(
   libcairo2-dev libjpeg62-turbo-dev libfreetype-dev fonts-league-spartan
   libx11-dev libxcursor-dev libxext-dev libxrandr-dev xvfb xdotool x11-apps
   ardour jalv
+  calf-plugins
 )
 
 missing=()

@@ -512,6 +512,20 @@ TEST(Http, BodyUpToTheCapIsWholeOneByteMoreFails) {
   EXPECT_TRUE(over.failed);
 }
 
+// Without libcurl on the machine the request fails as a lost connection does
+// (the version check then reports its error); with it, the same server answers.
+TEST(Http, AMissingLibcurlFailsTheRequestAndNothingElse) {
+  ScopedEnv noProxy("no_proxy", "127.0.0.1");
+  LocalServer server(LocalServer::answer("200 OK", "0.8.15"));
+  const HttpReply missing = httpGet(server.base() + "/x", 10, 1024, "libwobblytone-no-such-curl.so.4");
+  EXPECT_TRUE(missing.failed);
+  EXPECT_EQ(missing.body, "");
+  const HttpReply reached = httpGet(server.base() + "/x", 10, 1024);
+  EXPECT_FALSE(reached.failed);
+  EXPECT_EQ(reached.body, "0.8.15");
+  server.join();
+}
+
 TEST(Http, OnlyWebAddressesAreFetched) {
   const HttpReply reply = httpGet("file:///etc/hostname", 10, 1024);
   EXPECT_TRUE(reply.failed);

@@ -2,21 +2,55 @@
 #include "platform/http.h"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 
 namespace {
 
-// libcurl's global set-up is not safe to race with itself, and a host may
-// open several instances on several threads. It is never undone: other code
-// in the same process may be using libcurl too.
-bool curlReady() {
-  static std::once_flag once;
-  static bool ready = false;
-  std::call_once(once, [] { ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
-  return ready;
+// libcurl, opened when the first request is made rather than when a host
+// loads the plug-in: it and the libraries it pulls in cost most of the
+// plug-in's load time, and only the version check uses them.
+struct Curl {
+  CURLcode (*globalInit)(long);
+  CURL* (*easyInit)();
+  CURLcode (*easySetopt)(CURL*, CURLoption, ...);
+  CURLcode (*easyPerform)(CURL*);
+  CURLcode (*easyGetinfo)(CURL*, CURLINFO, ...);
+  void (*easyCleanup)(CURL*);
+};
+
+template <class F>
+bool bind(void* library, const char* name, F& function) {
+  function = reinterpret_cast<F>(dlsym(library, name));
+  return function != nullptr;
+}
+
+// The library of this name, opened and set up once for the process (its
+// global set-up is not safe to race with itself, and a host may open several
+// instances on several threads), or nullptr when it is missing or unusable.
+// It is never closed: other code in the process may be using it too.
+const Curl* openCurl(const std::string& soname) {
+  static std::mutex mutex;
+  static std::map<std::string, std::unique_ptr<Curl>> opened;
+  std::lock_guard<std::mutex> lock(mutex);
+  if (const auto found = opened.find(soname); found != opened.end()) return found->second.get();
+  std::unique_ptr<Curl> curl;
+  if (void* library = dlopen(soname.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+    curl = std::make_unique<Curl>();
+    const bool bound = bind(library, "curl_global_init", curl->globalInit) &&
+                       bind(library, "curl_easy_init", curl->easyInit) &&
+                       bind(library, "curl_easy_setopt", curl->easySetopt) &&
+                       bind(library, "curl_easy_perform", curl->easyPerform) &&
+                       bind(library, "curl_easy_getinfo", curl->easyGetinfo) &&
+                       bind(library, "curl_easy_cleanup", curl->easyCleanup);
+    if (!bound || curl->globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) curl.reset();
+  }
+  return (opened[soname] = std::move(curl)).get();
 }
 
 struct Sink {
@@ -39,18 +73,17 @@ size_t keep(char* data, size_t size, size_t count, void* user) {
   return taken;
 }
 
-struct EasyDeleter {
-  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
-};
-
 }  // namespace
 
-HttpReply httpGet(const std::string& url, long timeoutSeconds, size_t maxBodyBytes) {
+HttpReply httpGet(const std::string& url, long timeoutSeconds, size_t maxBodyBytes, const std::string& library) {
   HttpReply reply{{}, true};
-  if (!curlReady()) return reply;
-  std::unique_ptr<CURL, EasyDeleter> curl(curl_easy_init());
+  const Curl* api = openCurl(library);
+  if (!api) return reply;
+  const auto cleanup = [api](CURL* c) { api->easyCleanup(c); };
+  std::unique_ptr<CURL, decltype(cleanup)> curl(api->easyInit(), cleanup);
   if (!curl) return reply;
   CURL* c = curl.get();
+  const auto curl_easy_setopt = api->easySetopt;
 
   // A time-out of 0 would mean none at all to libcurl.
   const long total = std::max(1L, timeoutSeconds);
@@ -70,9 +103,9 @@ HttpReply httpGet(const std::string& url, long timeoutSeconds, size_t maxBodyByt
   ok = ok && curl_easy_setopt(c, CURLOPT_WRITEDATA, &sink) == CURLE_OK;
   if (!ok) return reply;
 
-  const CURLcode result = curl_easy_perform(c);
+  const CURLcode result = api->easyPerform(c);
   long status = 0;
-  if (curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) status = 0;
+  if (api->easyGetinfo(c, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) status = 0;
   // An error status keeps its body: an error page is recognised by its text.
   reply.failed = result != CURLE_OK || status >= 400;
   return reply;

@@ -11,6 +11,11 @@
 #define DISTRHO_PLUGIN_CLAP_ID WOBBLYTONE_REVERSE_DOMAIN_ID
 #define DISTRHO_PLUGIN_BRAND_ID WOBBLYTONE_MAKER_CODE
 #define DISTRHO_PLUGIN_UNIQUE_ID WOBBLYTONE_PLUGIN_CODE
+#define WOBBLYTONE_DESCRIPTION "A monophonic synthesizer in the manner of a worn vintage unit."
+// What the CLAP descriptor shows, taken from here rather than from an instance.
+#define WOBBLYTONE_CLAP_HOME_PAGE WOBBLYTONE_SITE
+#define WOBBLYTONE_CLAP_VERSION WOBBLYTONE_VERSION_TEXT
+#define WOBBLYTONE_CLAP_DESCRIPTION WOBBLYTONE_DESCRIPTION
 
 // The editor: a DGL Cairo UI in the same process as the engine, which it
 // reads through direct access.

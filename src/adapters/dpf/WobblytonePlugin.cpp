@@ -84,9 +84,7 @@ class WobblytonePlugin : public Plugin, private IHostCallbacks {
 
  protected:
   const char* getLabel() const override { return Identity::kName; }
-  const char* getDescription() const override {
-    return "A monophonic synthesizer in the manner of a worn vintage unit.";
-  }
+  const char* getDescription() const override { return WOBBLYTONE_DESCRIPTION; }
   const char* getMaker() const override { return Identity::kMaker; }
   const char* getHomePage() const override { return Identity::kSite; }
   const char* getLicense() const override { return "ISC"; }
