@@ -157,8 +157,22 @@ void IGraphics::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int frame, 
   cairo_save(mCr);
   cairo_rectangle(mCr, dest.L, dest.T, dest.W(), dest.H());
   cairo_clip(mCr);
-  cairo_set_source_surface(mCr, bitmap.Surface(), dest.L, dest.T - static_cast<double>(frame - 1) * bitmap.FH());
-  cairo_pattern_set_filter(cairo_get_source(mCr), CAIRO_FILTER_GOOD);
+  const double x = dest.L, y = dest.T - static_cast<double>(frame - 1) * bitmap.FH();
+  if (cairo_surface_t* scaled = mScale != 1.0f ? mScaledBitmaps.get(bitmap.Surface(), mScale) : nullptr) {
+    // The copy at the window's scale, one of its pixels to one of the window's.
+    cairo_set_source_surface(mCr, scaled, 0, 0);
+    cairo_matrix_t toCopy;
+    cairo_matrix_init_scale(&toCopy, mScale, mScale);
+    cairo_matrix_translate(&toCopy, -x, -y);
+    cairo_pattern_set_matrix(cairo_get_source(mCr), &toCopy);
+    // On whole pixels the copy is drawn as it is; between them, interpolated.
+    const auto whole = [](double v) { return std::fabs(v - std::round(v)) < 1e-6; };
+    cairo_pattern_set_filter(cairo_get_source(mCr),
+                             whole(x * mScale) && whole(y * mScale) ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_BILINEAR);
+  } else {
+    cairo_set_source_surface(mCr, bitmap.Surface(), x, y);
+    cairo_pattern_set_filter(cairo_get_source(mCr), CAIRO_FILTER_GOOD);
+  }
   if (blend && blend->mWeight < 1.0f)
     cairo_paint_with_alpha(mCr, blend->mWeight);
   else

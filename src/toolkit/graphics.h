@@ -19,6 +19,7 @@
 #include "toolkit/editor_delegate.h"
 #include "toolkit/fonts.h"
 #include "toolkit/platform.h"
+#include "toolkit/scaled_bitmaps.h"
 
 enum class EMsgBoxType { OK, YesNo };
 enum class EMsgBoxResult { OK, Yes, No };
@@ -152,6 +153,7 @@ class IGraphics {
   float mMinScale = 0.1f, mMaxScale = 10.0f;
   std::string mResourcePath;
   std::map<std::string, IBitmap> mBitmaps;
+  ScaledBitmaps mScaledBitmaps;  // the bitmaps at mScale, made as they are drawn
   FontRegistry mFonts;
   std::string mDefaultFont;
   std::vector<std::unique_ptr<IControl>> mControls;
