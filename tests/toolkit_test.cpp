@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "toolkit/scaled_bitmaps.h"
 #include "toolkit_fixture.h"
 
 using testutil::frameAt;
@@ -390,4 +391,26 @@ TEST_F(Toolkit, TextIsSetInTheRegisteredFont) {
   EXPECT_NE(spartan, fallback);
   // Once loaded it is also the overlays' font, and text in an unknown style.
   EXPECT_EQ(g.MeasureText(plain, "Gimme an A!"), spartan);
+}
+
+// A bitmap is scaled once per drawing scale: the same copy comes back until
+// the scale changes, the copy has the source's size at that scale, and the
+// source is held only while a copy of it is.
+TEST(ScaledBitmapCopies, AreMadeOncePerScaleAndFreedWithIt) {
+  cairo_surface_t* source = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 30, 21);
+  {
+    ScaledBitmaps copies;
+    cairo_surface_t* twice = copies.get(source, 2.0f);
+    ASSERT_NE(twice, nullptr);
+    EXPECT_EQ(copies.get(source, 2.0f), twice);
+    EXPECT_EQ(cairo_image_surface_get_width(twice), 60);
+    EXPECT_EQ(cairo_image_surface_get_height(twice), 42);
+    EXPECT_EQ(cairo_surface_get_reference_count(source), 2u);
+    cairo_surface_t* more = copies.get(source, 1.5f);
+    EXPECT_EQ(cairo_image_surface_get_width(more), 45);
+    EXPECT_EQ(cairo_image_surface_get_height(more), 32);  // 31.5, rounded up: no edge lost
+    EXPECT_EQ(cairo_surface_get_reference_count(source), 2u);  // the copy at 2.0 is gone
+  }
+  EXPECT_EQ(cairo_surface_get_reference_count(source), 1u);
+  cairo_surface_destroy(source);
 }
