@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: ISC
 #include "instrument/wobblytone_waves.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 
@@ -31,13 +32,23 @@ bool readFile(const std::string& path, std::vector<uint8_t>& bytes) {
 }  // namespace
 
 std::vector<int8_t> WaveBank::decode(const std::vector<uint8_t>& bytes, int32_t len, bool packed4Bit) {
-  std::vector<int8_t> out(static_cast<size_t>(len), 0);
-  for (int32_t i = 0; i < len; ++i) {
-    const size_t byteIndex = packed4Bit ? static_cast<size_t>(i) / 2 : static_cast<size_t>(i);
-    if (byteIndex >= bytes.size()) break;
-    const uint8_t b = bytes[byteIndex];
-    const int value = packed4Bit ? ((i & 1) ? b >> 4 : b & 0x0F) * 16 - 128 : b - 128;
-    out[static_cast<size_t>(i)] = static_cast<int8_t>(value);
+  // Samples past the end of the data stay silent. One pass per byte, without
+  // a branch per sample: the noise clips hold millions of them, decoded while
+  // a host waits for the first instance.
+  const size_t n = static_cast<size_t>(std::max(len, 0));
+  std::vector<int8_t> out(n, 0);
+  if (packed4Bit) {
+    // Two samples a byte, the low half first.
+    const size_t whole = std::min(bytes.size(), n / 2);
+    for (size_t k = 0; k < whole; ++k) {
+      const uint8_t b = bytes[k];
+      out[2 * k] = static_cast<int8_t>((b & 0x0F) * 16 - 128);
+      out[2 * k + 1] = static_cast<int8_t>((b >> 4) * 16 - 128);
+    }
+    if (n % 2 == 1 && n / 2 < bytes.size()) out[n - 1] = static_cast<int8_t>((bytes[n / 2] & 0x0F) * 16 - 128);
+  } else {
+    const size_t whole = std::min(bytes.size(), n);
+    for (size_t i = 0; i < whole; ++i) out[i] = static_cast<int8_t>(bytes[i] - 128);
   }
   return out;
 }
