@@ -175,24 +175,10 @@ void VCO::setWaveform(uint8_t value) {
   pulseWidth = width;
 }
 
-void VCO::retune(int32_t index) {
-  cachedIndex = index;
-  cacheValid = true;
-  // Indices beyond the tables read their ends.
-  const int32_t step = index > PitchSteps::kMaxStep    ? PitchSteps::kMaxStep
-                       : index < -PitchSteps::kMaxStep ? -PitchSteps::kMaxStep
-                                                       : index;
-  if (pulseWidth != offsetWidth) {
-    offsetWidth = pulseWidth;
-    pulseOffset = pulseWidth >= 0 && pulseWidth <= 1 ? static_cast<int64_t>(pulseWidth * kPhaseScale) : 0;
-    halfWidth = pulseWidth == 0.5;
-  }
-  pulsePhase = (phase + pulseOffset) & kPhaseMask;
-  phaseIncrement = incrementByStep[step];
-  const int tableIndex = tableByStep[step];
-  sawTable = waves->saw[tableIndex];
-  triTable = waves->tri[tableIndex];
-  sawTriTable = halfWidth ? waves->sawTri[tableIndex] : nullptr;
+void VCO::updatePulseOffset() {
+  offsetWidth = pulseWidth;
+  pulseOffset = pulseWidth >= 0 && pulseWidth <= 1 ? static_cast<int64_t>(pulseWidth * kPhaseScale) : 0;
+  halfWidth = pulseWidth == 0.5;
 }
 
 double VCO::getMultipleOfC4() const {

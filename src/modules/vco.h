@@ -176,7 +176,24 @@ class VCO {
     sawTable = nullptr;
     cacheValid = false;
   }
-  void retune(int32_t index);
+  // Inline: with oscillator modulation the pitch index moves almost every
+  // sample, and this runs each time.
+  void retune(int32_t index) {
+    cachedIndex = index;
+    cacheValid = true;
+    // Indices beyond the tables read their ends.
+    const int32_t step = index > PitchSteps::kMaxStep    ? PitchSteps::kMaxStep
+                         : index < -PitchSteps::kMaxStep ? -PitchSteps::kMaxStep
+                                                         : index;
+    if (pulseWidth != offsetWidth) updatePulseOffset();
+    pulsePhase = (phase + pulseOffset) & kPhaseMask;
+    phaseIncrement = incrementByStep[step];
+    const int tableIndex = tableByStep[step];
+    sawTable = waves->saw[tableIndex];
+    triTable = waves->tri[tableIndex];
+    sawTriTable = halfWidth ? waves->sawTri[tableIndex] : nullptr;
+  }
+  void updatePulseOffset();
 
   const WaveTables* waves;
   std::shared_ptr<const PhaseIncrementTables> phaseTables;
