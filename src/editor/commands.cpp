@@ -5,7 +5,6 @@
 #include <string>
 
 #include "editor/panel_delegate.h"
-#include "instrument/factory_bank.h"
 #include "toolkit/graphics.h"
 
 namespace {
@@ -120,10 +119,10 @@ void runCommand(PanelDelegate& panel, IGraphics& g, File::Command command) {
     default:
       if (const int size = command - File::kCmdFirstWindowSize; size >= 0 && size < GUI::kNumGUISizes) {
         synth.resizeUI(static_cast<GUI::GUISize>(size));
-      } else if (const int program = command - File::kCmdFirstFactoryProgram; synth.requestFactoryProgram(program)) {
+      } else {
         // The engine applies it before its next block and tells the host
-        // every value; the slot takes its name now, for Save Program.
-        synth.SetCurrentPresetName(FactoryBank::program(program).name);
+        // every value; the editor names the slot when it sees it applied.
+        synth.requestFactoryProgram(command - File::kCmdFirstFactoryProgram);
       }
       break;
   }

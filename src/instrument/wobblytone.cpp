@@ -315,9 +315,13 @@ bool Wobblytone::requestFactoryProgram(int index) {
   return true;
 }
 
-void Wobblytone::applyFactoryProgram(int index) {
+void Wobblytone::storeFactoryProgramValues(int index) {
   const FactoryProgram& program = FactoryBank::program(index);
   for (int i = 0; i < kNumParams; ++i) GetParam(i)->Set(program.values[i]);
+}
+
+void Wobblytone::applyFactoryProgram(int index) {
+  storeFactoryProgramValues(index);
   ApplyParameterValues();
   lastFactoryProgram.store(index);
   factoryProgramsApplied.fetch_add(1);

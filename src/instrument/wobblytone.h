@@ -111,6 +111,10 @@ class Wobblytone : public Synth {
   // the next block (the broken knobs and keys stay); false for an index
   // outside the bank. Of several requests before a block the last one wins.
   bool requestFactoryProgram(int index);
+  // Stores program `index`'s values in the parameters without applying them:
+  // for an instance that plays nothing yet (a render being set up, a host's
+  // description writer). The index must be inside the bank.
+  void storeFactoryProgramValues(int index);
 
   // The editor takes the news of a blown fuse once, to flash the panel.
   bool takeFuseJustBlown() { return fuseJustBlown.exchange(false); }

@@ -130,7 +130,7 @@ class WobblytonePlugin : public Plugin, private IHostCallbacks {
   }
 
   void initProgramName(uint32_t index, String& name) override {
-    if (index < static_cast<uint32_t>(FactoryBank::count())) name = FactoryBank::program(static_cast<int>(index)).name;
+    if (const char* program = wobblytoneProgramName(index)) name = program;
   }
 
   // A host's choice of program (the VST3 program parameter, LV2's program
@@ -139,9 +139,8 @@ class WobblytonePlugin : public Plugin, private IHostCallbacks {
   // are set at once there, for the LV2 presets it writes from them.
   void loadProgram(uint32_t index) override {
     if (index >= static_cast<uint32_t>(FactoryBank::count())) return;
-    const FactoryProgram& program = FactoryBank::program(static_cast<int>(index));
     if (isDummyInstance()) {
-      for (int i = 0; i < kNumParams; ++i) synth->GetParam(i)->Set(program.values[i]);
+      synth->storeFactoryProgramValues(static_cast<int>(index));
       return;
     }
     // DPF's standalone host selects program 0 as it starts and turns a

@@ -53,12 +53,10 @@ void listPrograms() {
   }
 }
 
-// A factory program's name, unless it reads as a file: with a folder in it
-// or the program files' extension.
-int factoryProgramNamed(const std::string& text) {
-  const bool file = text.find('/') != std::string::npos ||
-                    (text.size() > 4 && text.compare(text.size() - 4, 4, ".fxp") == 0);
-  return file ? -1 : FactoryBank::find(text);
+// --program takes a file when the text reads as one: with a folder in it or
+// the program files' extension.
+bool readsAsFile(const std::string& text) {
+  return text.find('/') != std::string::npos || (text.size() > 4 && text.compare(text.size() - 4, 4, ".fxp") == 0);
 }
 
 void listParameters(const Wobblytone& synth) {
@@ -149,12 +147,11 @@ int main(int argc, char** argv) {
     return fail(text);
   }
   if (!programIn.empty()) {
-    if (const int factory = factoryProgramNamed(programIn); factory >= 0) {
-      const FactoryProgram& chosen = FactoryBank::program(factory);
-      for (int i = 0; i < kNumParams; ++i) synth.GetParam(i)->Set(chosen.values[i]);
-      synth.SetCurrentPresetName(chosen.name);
-    } else if (programIn.find('/') == std::string::npos && programIn.find(".fxp") == std::string::npos &&
-               access(programIn.c_str(), F_OK) != 0) {
+    const int factory = readsAsFile(programIn) ? -1 : FactoryBank::find(programIn);
+    if (factory >= 0) {
+      synth.storeFactoryProgramValues(factory);
+      synth.SetCurrentPresetName(FactoryBank::program(factory).name);
+    } else if (!readsAsFile(programIn) && access(programIn.c_str(), F_OK) != 0) {
       return fail("no factory program is named \"" + programIn + "\" (--list-programs shows them)");
     } else if (!synth.LoadPresetFromFXP(programIn.c_str())) {
       return fail("cannot load " + programIn + ": not a readable Wobblytone program file");
