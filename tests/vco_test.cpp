@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <thread>
 #include <vector>
@@ -178,6 +179,54 @@ TEST(VCOWaveforms, ShapesAtKnownPhases) {
   mix.setWaveform(VCO::kSawtoothTriangular);
   mix.update(6144);
   EXPECT_EQ(mix.process(), 0.33 * tri[0] + (0.66 * (saw[0] - saw[2048]) + 0.5) * saw[0]);
+}
+
+// A run of render() or renderModulated() against process() one sample at a
+// time: the same samples bit for bit and the same phases after, for every
+// waveform. The modulated pitches cross table boundaries and go silent for a
+// while, which is where a retune inside the run could pick other tables.
+TEST(VCORuns, RenderingARunGivesTheSamplesOfProcessOneByOne) {
+  std::vector<double> pitch(400);
+  for (size_t j = 0; j < pitch.size(); ++j) pitch[j] = 6000 + 4000 * std::sin(0.05 * j) + (j % 7) * 13.7;
+  for (size_t j = 150; j < 180; ++j) pitch[j] = -5;
+  pitch[0] = -1;  // a silent start
+  for (int waveform = VCO::kTriangular; waveform <= VCO::kNarrowRectangular; ++waveform) {
+    for (bool reverse : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "waveform " << waveform << (reverse ? ", reverse" : ""));
+      VCO one, run;
+      for (VCO* osc : {&one, &run}) {
+        osc->setWaveform(VCO::kWideRectangular);  // a width that the next waveform changes
+        osc->update(5000);
+        for (int i = 0; i < 11; ++i) osc->process();
+        osc->reverseSawtooth = reverse;
+        osc->setWaveform(static_cast<uint8_t>(waveform));
+      }
+      std::vector<double> expected, got(pitch.size());
+      for (double p : pitch) {
+        one.update(p);
+        expected.push_back(one.process());
+      }
+      run.renderModulated(got.data(), pitch.data(), static_cast<int>(pitch.size()));
+      for (size_t j = 0; j < pitch.size(); ++j) ASSERT_EQ(std::memcmp(&got[j], &expected[j], sizeof(double)), 0) << j;
+      EXPECT_EQ(run.phase, one.phase);
+      EXPECT_EQ(run.pulsePhase, one.pulsePhase);
+
+      // Then at one pitch, after one update, as the engine runs it unmodulated.
+      one.update(7000);
+      run.update(7000);
+      expected.clear();
+      for (int j = 0; j < 300; ++j) expected.push_back(one.process());
+      run.render(got.data(), 300);
+      for (int j = 0; j < 300; ++j) ASSERT_EQ(std::memcmp(&got[j], &expected[j], sizeof(double)), 0) << j;
+      EXPECT_EQ(run.phase, one.phase);
+      EXPECT_EQ(run.pulsePhase, one.pulsePhase);
+    }
+  }
+  VCO silent;
+  silent.update(-1);
+  std::vector<double> out(8, 1.0);
+  silent.render(out.data(), 8);
+  EXPECT_EQ(out, std::vector<double>(8, 0.0));
 }
 
 TEST(VCOSampleRate, SameRateStillResetsThePhases) {

@@ -254,24 +254,28 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
       }
     }
 
-    // The mains hum, always faintly there.
-    double mix[kMaxRun];
+    // The mains hum, always faintly there. Its two oscillators fill the
+    // buffers that Osc-1 and Osc-2 use later in the run.
+    double mix[kMaxRun], osc1Out[kMaxRun], osc2Out[kMaxRun];
     const double g = extInOn && extInVolume > 0 ? extInVolume : 0.0001;
-    if (kGuarded || !humOsc1.sawTable || !humOsc2.sawTable) {
-      for (int j = 0; j < voiced; ++j) {
-        const double h = humOsc1.process() + 0.5 * humOsc2.process();
-        mix[j] = (filter(humBandPass, h) + h) * g;
+    {
+      double* hum1 = osc1Out;
+      double* hum2 = osc2Out;
+      humOsc1.render(hum1, voiced);
+      humOsc2.render(hum2, voiced);
+      if (kGuarded) {
+        for (int j = 0; j < voiced; ++j) {
+          const double h = hum1[j] + 0.5 * hum2[j];
+          mix[j] = (filter(humBandPass, h) + h) * g;
+        }
+      } else {
+        BiquadRun band(humBandPass);
+        for (int j = 0; j < voiced; ++j) {
+          const double h = hum1[j] + 0.5 * hum2[j];
+          mix[j] = (band.process(h) + h) * g;
+        }
+        band.storeInto(humBandPass);
       }
-    } else {
-      VCO::Run hum1(humOsc1), hum2(humOsc2);
-      BiquadRun band(humBandPass);
-      for (int j = 0; j < voiced; ++j) {
-        const double h = hum1.process() + 0.5 * hum2.process();
-        mix[j] = (band.process(h) + h) * g;
-      }
-      hum1.storeInto(humOsc1);
-      hum2.storeInto(humOsc2);
-      band.storeInto(humBandPass);
     }
 
     // The noise clip, band-limited, with the LFO-swept band taken out.
@@ -303,77 +307,71 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
       std::fill(noise, noise + voiced, 0.0);
     }
 
-    // Oscillators, modulation and the ladder filter.
+    // Oscillators, modulation and the ladder filter. Each oscillator runs
+    // in a pass of its own over the run, with its waveform chosen once;
+    // then one pass mixes them in the order the sample-by-sample sum takes
+    // and runs the filters.
     const bool modulated = oscModOn || filterModOn;
     const double wheel = modWheel * modWheel;
     const double filterScale = filterModOn ? filterModulationScale() : 0;
-    const double pitch1 = currentPitch + osc1Offset;
-    const double pitch2 = currentPitch + osc2Offset;
     const bool osc3Heard = osc3On || modulated;
-    // Without oscillator modulation the pitches stay put for the run, and an
-    // update with an unchanged pitch changes nothing: one update is enough.
-    const bool perSamplePitch = oscModOn;
-    if (!perSamplePitch) {
-      if (osc1On) osc1.update(pitch1);
-      if (osc2On) osc2.update(pitch2);
-    }
+
     // Osc-3's pitch is set once per slice: it reads on at one increment.
-    const bool osc3Sounding = osc3.sawTable != nullptr;
-    VCO::Run osc3Run(osc3);
-    // At a pitch that stays put, Osc-1 and Osc-2 read on in the same way.
-    const bool osc1Sounding = osc1.sawTable != nullptr, osc2Sounding = osc2.sawTable != nullptr;
-    VCO::Run osc1Run(osc1), osc2Run(osc2);
-    OnePoleRun bassRun(bassLowPass);
-    // With oscillator modulation the pitches of Osc-1 and Osc-2 move every
-    // sample; without it they read on like Osc-3.
-    auto oscillatorPass = [&](auto perSample) {
-      constexpr bool kPerSamplePitch = decltype(perSample)::value;
+    double osc3Out[kMaxRun];
+    if (osc3Heard) osc3.render(osc3Out, voiced);
+
+    // The modulation source of sample j reads Osc-3 as it was one sample before.
+    double source[kMaxRun];
+    if (modulated) {
+      double previous = lastOsc3;
       for (int j = 0; j < voiced; ++j) {
-        double c = contourAmount * filterLevel[j] + keyTrack;
-        double s = 0, t = 0;
-        if (modulated) {
-          s = ((noise[j] - lastOsc3) * modMix + lastOsc3) * wheel;
-          t = oscModOn ? 1665 * s : 0;
-        }
-        if (filterModOn) c += filterScale * s;
-        double m = mix[j];
-        if (osc1On) {
-          if constexpr (kPerSamplePitch) {
-            osc1.update(pitch1 + t);
-            m += osc1.process() * osc1Volume;
-          } else {
-            m += (osc1Sounding ? osc1Run.process() : 0.0) * osc1Volume;
-          }
-        }
-        if (osc2On) {
-          double sample;
-          if constexpr (kPerSamplePitch) {
-            osc2.update(pitch2 + t);
-            sample = osc2Broken ? processWave(kWavePulse, false, osc2.getMultipleOfC4()) : osc2.process();
-          } else {
-            sample = osc2Broken     ? processWave(kWavePulse, false, osc2.getMultipleOfC4())
-                     : osc2Sounding ? osc2Run.process()
-                                    : 0.0;
-          }
-          m += osc2Volume * sample;
-        }
-        if (osc3Heard) {
-          const double u = osc3Sounding ? osc3Run.process() : 0.0;
-          lastOsc3 = u;
-          if (osc3On) m += u * osc3Volume;
-        }
-        if (m > 1.5) overload.store(true, std::memory_order_relaxed);
-        const double bass = kGuarded ? bassLowPass.process(m) : bassRun.process(m);
-        const double y = kGuarded ? vcf.process(m + bass, cutoffModulation(c))
-                                  : vcf.processUnguarded(m + bass, cutoffModulation(c));
-        voice[j] = y * loudness[j];
+        source[j] = ((noise[j] - previous) * modMix + previous) * wheel;
+        previous = osc3Out[j];
+      }
+    }
+    if (osc3Heard && voiced > 0) lastOsc3 = osc3Out[voiced - 1];
+
+    // With oscillator modulation the pitches of Osc-1 and Osc-2 move every
+    // sample; without it they stay put for the run, and one update is enough.
+    double pitch[kMaxRun];
+    auto renderAtPitch = [&](VCO& osc, double base, double* out) {
+      if (oscModOn) {
+        for (int j = 0; j < voiced; ++j) pitch[j] = base + 1665 * source[j];
+        osc.renderModulated(out, pitch, voiced);
+      } else {
+        osc.update(base);
+        osc.render(out, voiced);
       }
     };
-    if (perSamplePitch) oscillatorPass(std::true_type{});
-    else oscillatorPass(std::false_type{});
-    if (osc3Heard && osc3Sounding) osc3Run.storeInto(osc3);
-    if (!perSamplePitch && osc1On && osc1Sounding) osc1Run.storeInto(osc1);
-    if (!perSamplePitch && osc2On && osc2Sounding && !osc2Broken) osc2Run.storeInto(osc2);
+    if (osc1On) renderAtPitch(osc1, currentPitch + osc1Offset, osc1Out);
+    if (osc2On) {
+      const double pitch2 = currentPitch + osc2Offset;
+      if (!osc2Broken) {
+        renderAtPitch(osc2, pitch2, osc2Out);
+      } else {
+        // A broken Osc-2 plays the pulse clip at its pitch; the oscillator only tunes.
+        if (!oscModOn) osc2.update(pitch2);
+        for (int j = 0; j < voiced; ++j) {
+          if (oscModOn) osc2.update(pitch2 + 1665 * source[j]);
+          osc2Out[j] = processWave(kWavePulse, false, osc2.getMultipleOfC4());
+        }
+      }
+    }
+
+    OnePoleRun bassRun(bassLowPass);
+    for (int j = 0; j < voiced; ++j) {
+      double c = contourAmount * filterLevel[j] + keyTrack;
+      if (filterModOn) c += filterScale * source[j];
+      double m = mix[j];
+      if (osc1On) m += osc1Out[j] * osc1Volume;
+      if (osc2On) m += osc2Volume * osc2Out[j];
+      if (osc3On) m += osc3Out[j] * osc3Volume;
+      if (m > 1.5) overload.store(true, std::memory_order_relaxed);
+      const double bass = kGuarded ? bassLowPass.process(m) : bassRun.process(m);
+      const double y = kGuarded ? vcf.process(m + bass, cutoffModulation(c))
+                                : vcf.processUnguarded(m + bass, cutoffModulation(c));
+      voice[j] = y * loudness[j];
+    }
     if (!kGuarded) bassRun.storeInto(bassLowPass);
     if (!osc3Heard) {
       // Osc-3 runs on unheard; only its last sample is kept, as a modulation source.

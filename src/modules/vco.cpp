@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: ISC
 #include "modules/vco.h"
 
-#include <cmath>
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 
 #include "modules/numeric.h"
 #include "modules/rate_table_cache.h"
@@ -180,6 +181,65 @@ void VCO::updatePulseOffset() {
   pulseOffset = pulseWidth >= 0 && pulseWidth <= 1 ? static_cast<int64_t>(pulseWidth * kPhaseScale) : 0;
   halfWidth = pulseWidth == 0.5;
 }
+
+template <VCO::Run::Reading R>
+void VCO::renderAs(double* out, int n) {
+  Run run(*this);
+  for (int j = 0; j < n; ++j) {
+    out[j] = run.read<R>();
+    run.advance();
+  }
+  run.storeInto(*this);
+}
+
+// Dispatches a body templated on the reading to its instantiation.
+#define WOBBLYTONE_EACH_READING(reading, CALL) \
+  switch (reading) {                            \
+    case Run::Reading::kNegativeTriangle: CALL(Run::Reading::kNegativeTriangle); break; \
+    case Run::Reading::kNegativeSawtooth: CALL(Run::Reading::kNegativeSawtooth); break; \
+    case Run::Reading::kMixTable: CALL(Run::Reading::kMixTable); break;                 \
+    case Run::Reading::kMixComputed: CALL(Run::Reading::kMixComputed); break;           \
+    case Run::Reading::kSawtooth: CALL(Run::Reading::kSawtooth); break;                 \
+    case Run::Reading::kPulse: CALL(Run::Reading::kPulse); break;                       \
+  }
+
+void VCO::render(double* out, int n) {
+  if (!sawTable) {
+    std::fill(out, out + n, 0.0);
+    return;
+  }
+#define WOBBLYTONE_RENDER_AS(R) renderAs<R>(out, n)
+  WOBBLYTONE_EACH_READING(Run::reading(waveform, reverseSawtooth, sawTriTable), WOBBLYTONE_RENDER_AS)
+#undef WOBBLYTONE_RENDER_AS
+}
+
+template <VCO::Run::Reading R>
+void VCO::renderModulatedAs(double* out, const double* pitch, int n) {
+  for (int j = 0; j < n; ++j) {
+    update(pitch[j]);
+    if (!sawTable) {
+      out[j] = 0.0;
+      continue;
+    }
+    Run run(*this);
+    out[j] = run.read<R>();
+    run.advance();
+    run.storeInto(*this);
+  }
+}
+
+void VCO::renderModulated(double* out, const double* pitch, int n) {
+  if (n <= 0) return;
+  // The table set a retune chooses (with or without the mix table) follows
+  // the pulse width, which no update inside the run changes: the reading
+  // after the first update holds for all of it.
+  update(pitch[0]);
+#define WOBBLYTONE_RENDER_MODULATED_AS(R) renderModulatedAs<R>(out, pitch, n)
+  WOBBLYTONE_EACH_READING(Run::reading(waveform, reverseSawtooth, sawTriTable), WOBBLYTONE_RENDER_MODULATED_AS)
+#undef WOBBLYTONE_RENDER_MODULATED_AS
+}
+
+#undef WOBBLYTONE_EACH_READING
 
 double VCO::getMultipleOfC4() const {
   return static_cast<double>(phaseIncrement) / freq2PhInc[PitchSteps::kMiddleC];

@@ -92,6 +92,13 @@ class VCO {
     return out;
   }
 
+  // The next n samples at the current pitch, as n process() calls give
+  // them (0 while silent). The waveform is chosen once, not per sample.
+  void render(double* out, int n);
+  // The next n samples with the pitch moving every sample: update(pitch[j])
+  // and process() for each j, with the waveform chosen once.
+  void renderModulated(double* out, const double* pitch, int n);
+
   // The oscillator's reading state as a plain value, for a loop that runs it
   // over many samples at one pitch (the compiler keeps it in registers);
   // `storeInto` writes the phases back. Only for a sounding oscillator.
@@ -100,27 +107,16 @@ class VCO {
         : saw(o.sawTable), tri(o.triTable), sawTri(o.sawTriTable), phase(o.phase), pulsePhase(o.pulsePhase),
           increment(o.phaseIncrement), waveform(o.waveform), reverse(o.reverseSawtooth) {}
     double process() {
-      const int64_t a = phase >> 16;
-      const int64_t b = pulsePhase >> 16;
       double out;
-      switch (waveform) {
-        case kTriangular:
-          out = -tri[a];
-          break;
-        case kSawtoothTriangular:
-          if (reverse) out = -saw[a];
-          else if (sawTri) out = sawTri[a];
-          else out = 0.33 * tri[a] + (0.66 * (saw[a] - saw[b]) + 0.5) * saw[a];
-          break;
-        case kSawtooth:
-          out = saw[a];
-          break;
-        default:
-          out = saw[b] - saw[a];
-          break;
+      switch (reading(waveform, reverse, sawTri)) {
+        case Reading::kNegativeTriangle: out = read<Reading::kNegativeTriangle>(); break;
+        case Reading::kNegativeSawtooth: out = read<Reading::kNegativeSawtooth>(); break;
+        case Reading::kMixTable: out = read<Reading::kMixTable>(); break;
+        case Reading::kMixComputed: out = read<Reading::kMixComputed>(); break;
+        case Reading::kSawtooth: out = read<Reading::kSawtooth>(); break;
+        default: out = read<Reading::kPulse>(); break;
       }
-      phase = (phase + increment) & kPhaseMask;
-      pulsePhase = (pulsePhase + increment) & kPhaseMask;
+      advance();
       return out;
     }
     void storeInto(VCO& o) const {
@@ -131,6 +127,33 @@ class VCO {
     int64_t phase, pulsePhase, increment;
     uint8_t waveform;
     bool reverse;
+
+    // The sample at the current phases, for one way of reading the tables.
+    enum class Reading : uint8_t { kNegativeTriangle, kNegativeSawtooth, kMixTable, kMixComputed, kSawtooth, kPulse };
+    static Reading reading(uint8_t waveform, bool reverse, const double* sawTri) {
+      switch (waveform) {
+        case kTriangular: return Reading::kNegativeTriangle;
+        case kSawtoothTriangular:
+          return reverse ? Reading::kNegativeSawtooth : sawTri ? Reading::kMixTable : Reading::kMixComputed;
+        case kSawtooth: return Reading::kSawtooth;
+        default: return Reading::kPulse;
+      }
+    }
+    template <Reading R>
+    double read() const {
+      const int64_t a = phase >> 16;
+      const int64_t b = pulsePhase >> 16;
+      if constexpr (R == Reading::kNegativeTriangle) return -tri[a];
+      else if constexpr (R == Reading::kNegativeSawtooth) return -saw[a];
+      else if constexpr (R == Reading::kMixTable) return sawTri[a];
+      else if constexpr (R == Reading::kMixComputed) return 0.33 * tri[a] + (0.66 * (saw[a] - saw[b]) + 0.5) * saw[a];
+      else if constexpr (R == Reading::kSawtooth) return saw[a];
+      else return saw[b] - saw[a];
+    }
+    void advance() {
+      phase = (phase + increment) & kPhaseMask;
+      pulsePhase = (pulsePhase + increment) & kPhaseMask;
+    }
   };
 
   // Advances both phases by `samples` samples without reading the tables:
@@ -194,6 +217,10 @@ class VCO {
     sawTriTable = halfWidth ? waves->sawTri[tableIndex] : nullptr;
   }
   void updatePulseOffset();
+  template <Run::Reading R>
+  void renderAs(double* out, int n);
+  template <Run::Reading R>
+  void renderModulatedAs(double* out, const double* pitch, int n);
 
   const WaveTables* waves;
   std::shared_ptr<const PhaseIncrementTables> phaseTables;
