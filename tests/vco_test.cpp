@@ -190,36 +190,42 @@ TEST(VCORuns, RenderingARunGivesTheSamplesOfProcessOneByOne) {
   for (size_t j = 0; j < pitch.size(); ++j) pitch[j] = 6000 + 4000 * std::sin(0.05 * j) + (j % 7) * 13.7;
   for (size_t j = 150; j < 180; ++j) pitch[j] = -5;
   pitch[0] = -1;  // a silent start
-  for (int waveform = VCO::kTriangular; waveform <= VCO::kNarrowRectangular; ++waveform) {
-    for (bool reverse : {false, true}) {
-      SCOPED_TRACE(testing::Message() << "waveform " << waveform << (reverse ? ", reverse" : ""));
-      VCO one, run;
-      for (VCO* osc : {&one, &run}) {
-        osc->setWaveform(VCO::kWideRectangular);  // a width that the next waveform changes
-        osc->update(5000);
-        for (int i = 0; i < 11; ++i) osc->process();
-        osc->reverseSawtooth = reverse;
-        osc->setWaveform(static_cast<uint8_t>(waveform));
-      }
-      std::vector<double> expected, got(pitch.size());
-      for (double p : pitch) {
-        one.update(p);
-        expected.push_back(one.process());
-      }
-      run.renderModulated(got.data(), pitch.data(), static_cast<int>(pitch.size()));
-      for (size_t j = 0; j < pitch.size(); ++j) ASSERT_EQ(std::memcmp(&got[j], &expected[j], sizeof(double)), 0) << j;
-      EXPECT_EQ(run.phase, one.phase);
-      EXPECT_EQ(run.pulsePhase, one.pulsePhase);
+  // Plain, at a fixed pitch, with a fine-tune offset, with a not-a-number offset.
+  for (int variant = 0; variant < 4; ++variant) {
+    for (int waveform = VCO::kTriangular; waveform <= VCO::kNarrowRectangular; ++waveform) {
+      for (bool reverse : {false, true}) {
+        SCOPED_TRACE(testing::Message() << "variant " << variant << ", waveform " << waveform
+                                        << (reverse ? ", reverse" : ""));
+        VCO one, run;
+        for (VCO* osc : {&one, &run}) {
+          osc->setWaveform(VCO::kWideRectangular);  // a width that the next waveform changes
+          osc->update(5000);
+          for (int i = 0; i < 11; ++i) osc->process();
+          osc->reverseSawtooth = reverse;
+          osc->setWaveform(static_cast<uint8_t>(waveform));
+          osc->fixedPitch = variant == 1;
+          osc->frequencyOffset = variant == 2 ? 37.5 : variant == 3 ? std::nan("") : 0.0;
+        }
+        std::vector<double> expected, got(pitch.size());
+        for (double p : pitch) {
+          one.update(p);
+          expected.push_back(one.process());
+        }
+        run.renderModulated(got.data(), pitch.data(), static_cast<int>(pitch.size()));
+        for (size_t j = 0; j < pitch.size(); ++j) ASSERT_EQ(std::memcmp(&got[j], &expected[j], sizeof(double)), 0) << j;
+        EXPECT_EQ(run.phase, one.phase);
+        EXPECT_EQ(run.pulsePhase, one.pulsePhase);
 
-      // Then at one pitch, after one update, as the engine runs it unmodulated.
-      one.update(7000);
-      run.update(7000);
-      expected.clear();
-      for (int j = 0; j < 300; ++j) expected.push_back(one.process());
-      run.render(got.data(), 300);
-      for (int j = 0; j < 300; ++j) ASSERT_EQ(std::memcmp(&got[j], &expected[j], sizeof(double)), 0) << j;
-      EXPECT_EQ(run.phase, one.phase);
-      EXPECT_EQ(run.pulsePhase, one.pulsePhase);
+        // Then at one pitch, after one update, as the engine runs it unmodulated.
+        one.update(7000);
+        run.update(7000);
+        expected.clear();
+        for (int j = 0; j < 300; ++j) expected.push_back(one.process());
+        run.render(got.data(), 300);
+        for (int j = 0; j < 300; ++j) ASSERT_EQ(std::memcmp(&got[j], &expected[j], sizeof(double)), 0) << j;
+        EXPECT_EQ(run.phase, one.phase);
+        EXPECT_EQ(run.pulsePhase, one.pulsePhase);
+      }
     }
   }
   VCO silent;

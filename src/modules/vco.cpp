@@ -57,9 +57,7 @@ PhaseIncrementTables::PhaseIncrementTables(double rate) {
   }
 }
 
-int WaveTables::harmonics(int p) {
-  return static_cast<int>(std::round(2048.0 / std::pow(kSqrt2, p)));
-}
+int WaveTables::harmonics(int p) { return static_cast<int>(std::round(2048.0 / std::pow(kSqrt2, p))); }
 
 // The tables are sums of sines and cosines of the harmonics. Three shortcuts
 // keep the build within a few milliseconds without changing the sums:
@@ -141,9 +139,7 @@ const WaveTables& VCO::waveTables() {
 
 bool VCO::waveIsInitialized() { return waveTablesBuilt.load(std::memory_order_acquire); }
 
-VCO::VCO() : waves(&waveTables()) {
-  useTablesFor(sampleRate);
-}
+VCO::VCO() : waves(&waveTables()) { useTablesFor(sampleRate); }
 
 void VCO::useTablesFor(double rate) {
   phaseTables = RateTableCache<PhaseIncrementTables>::get(rate);
@@ -184,23 +180,43 @@ void VCO::updatePulseOffset() {
 
 template <VCO::Run::Reading R>
 void VCO::renderAs(double* out, int n) {
+  constexpr bool kReadsPulsePhase = R == Run::Reading::kPulse || R == Run::Reading::kMixComputed;
   Run run(*this);
   for (int j = 0; j < n; ++j) {
     out[j] = run.read<R>();
-    run.advance();
+    if constexpr (kReadsPulsePhase)
+      run.advance();
+    else
+      run.phase = (run.phase + run.increment) & kPhaseMask;
   }
+  // A reading that ignores the pulse phase moves it once at the end: the
+  // masks keep it modulo 2^28, so one addition of n increments lands where
+  // n additions of one do.
+  if constexpr (!kReadsPulsePhase) run.pulsePhase = (run.pulsePhase + n * run.increment) & kPhaseMask;
   run.storeInto(*this);
 }
 
 // Dispatches a body templated on the reading to its instantiation.
 #define WOBBLYTONE_EACH_READING(reading, CALL) \
-  switch (reading) {                            \
-    case Run::Reading::kNegativeTriangle: CALL(Run::Reading::kNegativeTriangle); break; \
-    case Run::Reading::kNegativeSawtooth: CALL(Run::Reading::kNegativeSawtooth); break; \
-    case Run::Reading::kMixTable: CALL(Run::Reading::kMixTable); break;                 \
-    case Run::Reading::kMixComputed: CALL(Run::Reading::kMixComputed); break;           \
-    case Run::Reading::kSawtooth: CALL(Run::Reading::kSawtooth); break;                 \
-    case Run::Reading::kPulse: CALL(Run::Reading::kPulse); break;                       \
+  switch (reading) {                           \
+    case Run::Reading::kNegativeTriangle:      \
+      CALL(Run::Reading::kNegativeTriangle);   \
+      break;                                   \
+    case Run::Reading::kNegativeSawtooth:      \
+      CALL(Run::Reading::kNegativeSawtooth);   \
+      break;                                   \
+    case Run::Reading::kMixTable:              \
+      CALL(Run::Reading::kMixTable);           \
+      break;                                   \
+    case Run::Reading::kMixComputed:           \
+      CALL(Run::Reading::kMixComputed);        \
+      break;                                   \
+    case Run::Reading::kSawtooth:              \
+      CALL(Run::Reading::kSawtooth);           \
+      break;                                   \
+    case Run::Reading::kPulse:                 \
+      CALL(Run::Reading::kPulse);              \
+      break;                                   \
   }
 
 void VCO::render(double* out, int n) {
@@ -213,34 +229,78 @@ void VCO::render(double* out, int n) {
 #undef WOBBLYTONE_RENDER_AS
 }
 
+// update(pitch[j]) and a read for each j, with what stays put over the run
+// taken out of the loop: the pitch offsets, the fixed-pitch switch and the
+// pulse width. Increment, phases and tables live in locals and are written
+// back at the end, as the last update and read left them.
 template <VCO::Run::Reading R>
 void VCO::renderModulatedAs(double* out, const double* pitch, int n) {
+  Run run(*this);
+  int32_t index = cachedIndex;
+  bool valid = cacheValid;
+  bool silent = sawTable == nullptr;
+  int lastTable = -1;  // the table of the last retune in this run, if any
+  const double rangeSteps = range, offset = frequencyOffset;
+  const bool withMixTable = halfWidth;
   for (int j = 0; j < n; ++j) {
-    update(pitch[j]);
-    if (!sawTable) {
+    const double p = pitch[j];
+    const double sum = p + rangeSteps + offset;
+    if (!(p > 0) || sum != sum) {
+      silent = true;
+      valid = false;
       out[j] = 0.0;
       continue;
     }
-    Run run(*this);
+    const int32_t next = pitchIndex(sum);
+    if (!valid || next != index) {
+      index = next;
+      valid = true;
+      silent = false;
+      const int32_t step = tableStep(next);
+      run.pulsePhase = (run.phase + pulseOffset) & kPhaseMask;
+      run.increment = incrementByStep[step];
+      lastTable = tableByStep[step];
+      run.saw = waves->saw[lastTable];
+      run.tri = waves->tri[lastTable];
+      run.sawTri = withMixTable ? waves->sawTri[lastTable] : nullptr;
+    }
     out[j] = run.read<R>();
     run.advance();
-    run.storeInto(*this);
   }
+  cachedIndex = index;
+  cacheValid = valid;
+  phaseIncrement = run.increment;
+  run.storeInto(*this);
+  if (lastTable >= 0) {
+    sawTable = run.saw;
+    triTable = run.tri;
+    sawTriTable = run.sawTri;
+  }
+  if (silent) sawTable = nullptr;
 }
 
 void VCO::renderModulated(double* out, const double* pitch, int n) {
   if (n <= 0) return;
-  // The table set a retune chooses (with or without the mix table) follows
-  // the pulse width, which no update inside the run changes: the reading
-  // after the first update holds for all of it.
-  update(pitch[0]);
+  if (fixedPitch) {
+    // A fixed pitch ignores the pitch it is given: one update holds for the run.
+    update(pitch[0]);
+    render(out, n);
+    return;
+  }
+  // The pulse offset follows the width, which nothing inside the run
+  // changes; a retune would bring it up to date first, so doing it now
+  // changes nothing but where.
+  if (pulseWidth != offsetWidth) updatePulseOffset();
+  // The mix of Sawtooth-Triangular is read from its table at half width;
+  // the computed mix is the same sample, for the other widths.
+  const Run::Reading reading = waveform == kSawtoothTriangular && !reverseSawtooth
+                                   ? (halfWidth ? Run::Reading::kMixTable : Run::Reading::kMixComputed)
+                                   : Run::reading(waveform, reverseSawtooth, nullptr);
 #define WOBBLYTONE_RENDER_MODULATED_AS(R) renderModulatedAs<R>(out, pitch, n)
-  WOBBLYTONE_EACH_READING(Run::reading(waveform, reverseSawtooth, sawTriTable), WOBBLYTONE_RENDER_MODULATED_AS)
+  WOBBLYTONE_EACH_READING(reading, WOBBLYTONE_RENDER_MODULATED_AS)
 #undef WOBBLYTONE_RENDER_MODULATED_AS
 }
 
 #undef WOBBLYTONE_EACH_READING
 
-double VCO::getMultipleOfC4() const {
-  return static_cast<double>(phaseIncrement) / freq2PhInc[PitchSteps::kMiddleC];
-}
+double VCO::getMultipleOfC4() const { return static_cast<double>(phaseIncrement) / freq2PhInc[PitchSteps::kMiddleC]; }

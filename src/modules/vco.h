@@ -75,10 +75,7 @@ class VCO {
       silence();
       return;
     }
-    // Indices beyond the tables read their last entry; clamping first keeps
-    // the conversion to int defined for any sum.
-    constexpr double kLimit = PitchSteps::kMaxStep + 1;
-    const int32_t index = static_cast<int32_t>(sum > kLimit ? kLimit : sum < -kLimit ? -kLimit : sum);
+    const int32_t index = pitchIndex(sum);
     if (cacheValid && index == cachedIndex) return;
     retune(index);
   }
@@ -104,17 +101,35 @@ class VCO {
   // `storeInto` writes the phases back. Only for a sounding oscillator.
   struct Run {
     explicit Run(const VCO& o)
-        : saw(o.sawTable), tri(o.triTable), sawTri(o.sawTriTable), phase(o.phase), pulsePhase(o.pulsePhase),
-          increment(o.phaseIncrement), waveform(o.waveform), reverse(o.reverseSawtooth) {}
+        : saw(o.sawTable),
+          tri(o.triTable),
+          sawTri(o.sawTriTable),
+          phase(o.phase),
+          pulsePhase(o.pulsePhase),
+          increment(o.phaseIncrement),
+          waveform(o.waveform),
+          reverse(o.reverseSawtooth) {}
     double process() {
       double out;
       switch (reading(waveform, reverse, sawTri)) {
-        case Reading::kNegativeTriangle: out = read<Reading::kNegativeTriangle>(); break;
-        case Reading::kNegativeSawtooth: out = read<Reading::kNegativeSawtooth>(); break;
-        case Reading::kMixTable: out = read<Reading::kMixTable>(); break;
-        case Reading::kMixComputed: out = read<Reading::kMixComputed>(); break;
-        case Reading::kSawtooth: out = read<Reading::kSawtooth>(); break;
-        default: out = read<Reading::kPulse>(); break;
+        case Reading::kNegativeTriangle:
+          out = read<Reading::kNegativeTriangle>();
+          break;
+        case Reading::kNegativeSawtooth:
+          out = read<Reading::kNegativeSawtooth>();
+          break;
+        case Reading::kMixTable:
+          out = read<Reading::kMixTable>();
+          break;
+        case Reading::kMixComputed:
+          out = read<Reading::kMixComputed>();
+          break;
+        case Reading::kSawtooth:
+          out = read<Reading::kSawtooth>();
+          break;
+        default:
+          out = read<Reading::kPulse>();
+          break;
       }
       advance();
       return out;
@@ -132,23 +147,32 @@ class VCO {
     enum class Reading : uint8_t { kNegativeTriangle, kNegativeSawtooth, kMixTable, kMixComputed, kSawtooth, kPulse };
     static Reading reading(uint8_t waveform, bool reverse, const double* sawTri) {
       switch (waveform) {
-        case kTriangular: return Reading::kNegativeTriangle;
+        case kTriangular:
+          return Reading::kNegativeTriangle;
         case kSawtoothTriangular:
           return reverse ? Reading::kNegativeSawtooth : sawTri ? Reading::kMixTable : Reading::kMixComputed;
-        case kSawtooth: return Reading::kSawtooth;
-        default: return Reading::kPulse;
+        case kSawtooth:
+          return Reading::kSawtooth;
+        default:
+          return Reading::kPulse;
       }
     }
     template <Reading R>
     double read() const {
       const int64_t a = phase >> 16;
       const int64_t b = pulsePhase >> 16;
-      if constexpr (R == Reading::kNegativeTriangle) return -tri[a];
-      else if constexpr (R == Reading::kNegativeSawtooth) return -saw[a];
-      else if constexpr (R == Reading::kMixTable) return sawTri[a];
-      else if constexpr (R == Reading::kMixComputed) return 0.33 * tri[a] + (0.66 * (saw[a] - saw[b]) + 0.5) * saw[a];
-      else if constexpr (R == Reading::kSawtooth) return saw[a];
-      else return saw[b] - saw[a];
+      if constexpr (R == Reading::kNegativeTriangle)
+        return -tri[a];
+      else if constexpr (R == Reading::kNegativeSawtooth)
+        return -saw[a];
+      else if constexpr (R == Reading::kMixTable)
+        return sawTri[a];
+      else if constexpr (R == Reading::kMixComputed)
+        return 0.33 * tri[a] + (0.66 * (saw[a] - saw[b]) + 0.5) * saw[a];
+      else if constexpr (R == Reading::kSawtooth)
+        return saw[a];
+      else
+        return saw[b] - saw[a];
     }
     void advance() {
       phase = (phase + increment) & kPhaseMask;
@@ -204,10 +228,7 @@ class VCO {
   void retune(int32_t index) {
     cachedIndex = index;
     cacheValid = true;
-    // Indices beyond the tables read their ends.
-    const int32_t step = index > PitchSteps::kMaxStep    ? PitchSteps::kMaxStep
-                         : index < -PitchSteps::kMaxStep ? -PitchSteps::kMaxStep
-                                                         : index;
+    const int32_t step = tableStep(index);
     if (pulseWidth != offsetWidth) updatePulseOffset();
     pulsePhase = (phase + pulseOffset) & kPhaseMask;
     phaseIncrement = incrementByStep[step];
@@ -215,6 +236,18 @@ class VCO {
     sawTable = waves->saw[tableIndex];
     triTable = waves->tri[tableIndex];
     sawTriTable = halfWidth ? waves->sawTri[tableIndex] : nullptr;
+  }
+  // The pitch index of a pitch sum. Indices beyond the tables read their
+  // last entry; clamping first keeps the conversion to int defined for any sum.
+  static int32_t pitchIndex(double sum) {
+    constexpr double kLimit = PitchSteps::kMaxStep + 1;
+    return static_cast<int32_t>(sum > kLimit ? kLimit : sum < -kLimit ? -kLimit : sum);
+  }
+  // The table entry a pitch index reads: indices beyond the tables read their ends.
+  static int32_t tableStep(int32_t index) {
+    return index > PitchSteps::kMaxStep    ? PitchSteps::kMaxStep
+           : index < -PitchSteps::kMaxStep ? -PitchSteps::kMaxStep
+                                           : index;
   }
   void updatePulseOffset();
   template <Run::Reading R>
