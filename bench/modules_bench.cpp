@@ -45,7 +45,7 @@ static void BM_LadderFilter(benchmark::State& state) {
   VCF vcf;
   vcf.setSampleRate(48000);
   vcf.setCutoff(9000, false);
-  vcf.emphasis = 0.8;
+  vcf.setEmphasis(0.8);
   double x = 0.3, sum = 0;
   for (auto _ : state) {
     for (int i = 0; i < 256; ++i) {

@@ -13,8 +13,7 @@ VCF makeFilter(int cutoff, double emphasis, double rate = 44100) {
   VCF f;
   f.setSampleRate(rate);
   f.setCutoff(cutoff, false);
-  f.emphasis = emphasis;
-  f.cachedIndex = -1;
+  f.setEmphasis(emphasis);
   // Settle the initial transient of the states.
   for (int i = 0; i < 20000; ++i) f.process(0, 0);
   return f;

@@ -196,8 +196,7 @@ void Wobblytone::reactToParamChange(int paramIdx) {
       vcf.setCutoff(static_cast<int>(std::floor(cutoffPitch)), false);
       break;
     case kEmphasis:
-      vcf.emphasis = std::min(1.1, 1.4 * v);
-      vcf.cachedIndex = -1;
+      vcf.setEmphasis(std::min(1.1, 1.4 * v));
       break;
     case kAmountOfContour: contourAmount = 15362 * n; break;
     case kFilterAttack: filterContour.setAttack(v); break;

@@ -359,6 +359,7 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
     }
 
     OnePoleRun bassRun(bassLowPass);
+    VCF::Run ladder(vcf);
     for (int j = 0; j < voiced; ++j) {
       double c = contourAmount * filterLevel[j] + keyTrack;
       if (filterModOn) c += filterScale * source[j];
@@ -368,11 +369,14 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
       if (osc3On) m += osc3Out[j] * osc3Volume;
       if (m > 1.5) overload.store(true, std::memory_order_relaxed);
       const double bass = kGuarded ? bassLowPass.process(m) : bassRun.process(m);
-      const double y = kGuarded ? vcf.process(m + bass, cutoffModulation(c))
-                                : vcf.processUnguarded(m + bass, cutoffModulation(c));
+      const double y =
+          kGuarded ? vcf.process(m + bass, cutoffModulation(c)) : ladder.process(m + bass, cutoffModulation(c));
       voice[j] = y * loudness[j];
     }
-    if (!kGuarded) bassRun.storeInto(bassLowPass);
+    if (!kGuarded) {
+      bassRun.storeInto(bassLowPass);
+      ladder.storeInto(vcf);
+    }
     if (!osc3Heard) {
       // Osc-3 runs on unheard; only its last sample is kept, as a modulation source.
       osc3.skip(voiced - 1);

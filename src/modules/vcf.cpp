@@ -63,28 +63,3 @@ void VCF::setCutoff(int cutoff, bool glide) {
     cutoffStep = -1;
   }
 }
-
-void VCF::calculateCoefficients(int32_t index) {
-  const int i = index < 0 ? 0 : index > PitchSteps::kMaxStep ? PitchSteps::kMaxStep : index;
-  const LadderTables::Stage& st = stageCoefficients[i];
-  stageGain = st.gain;
-  stateFactor = st.factor;
-  stageGain4 = st.gain4;
-  feedback = resoScaler[i] * emphasis;
-  feedbackNorm = 1 / (stageGain4 * feedback + 1);
-  if (emphasis != outputGainEmphasis) {
-    outputGainEmphasis = emphasis;
-    const double d = emphasis < 0.5 ? 0.5 - emphasis : emphasis - 0.5;
-    gainForEmphasis = 2 - (2 * d) * (2 * d);
-  }
-  outputGain = gainForEmphasis;
-}
-
-double VCF::process(double input, int modulation) {
-  prepare(modulation);
-  const double ad = antiDenormal;
-  const double x = std::isnan(input) ? 0.0 : input + ad;
-  for (double& s : stage) s = std::isnan(s) ? 0.0 : s + ad;
-  antiDenormal = -ad;
-  return solve(x);
-}
