@@ -65,20 +65,36 @@ TEST(EngineBlocks, ResetAtTheSameRateOnlyForgetsKeysAndSlicePosition) {
   EXPECT_EQ(e.w().getSliceLength(), 48);
 }
 
-
 // The guarded render path (the one that mends filter states gone bad) gives
-// the same samples as the fast one while everything is a number.
+// the same samples as the fast one while everything is a number: plain, with
+// the oscillators modulated every sample, decimated, with A-440 and with
+// the power off half way (the fast path takes each of these apart).
 TEST(EngineGuardedPath, GivesTheFastPathsSamplesForFiniteInput) {
-  Engine fast, guarded;
-  EngineProbe::renderAlwaysGuarded(guarded.w());
-  for (Engine* e : {&fast, &guarded}) {
-    e->plainPatch();
-    e->set(kEmphasis, 0.9);
-    e->set(kNoise, 1);
+  for (int variant = 0; variant < 5; ++variant) {
+    SCOPED_TRACE(testing::Message() << "variant " << variant);
+    Engine fast, guarded;
+    EngineProbe::renderAlwaysGuarded(guarded.w());
+    for (Engine* e : {&fast, &guarded}) {
+      e->plainPatch();
+      e->set(kEmphasis, 0.9);
+      e->set(kNoise, 1);
+      if (variant == 1) {
+        e->set(kOsc2, 1);
+        e->set(kOsc2Waveform, VCO::kWideRectangular);
+        e->set(kOsc3, 1);
+        e->set(kOscMod, 1);
+        e->set(kFilterMod, 1);
+        e->set(kModMix, 0.4);
+      }
+      if (variant == 2) e->set(kOverSample, Properties::kOverSampleQuarter);
+      if (variant == 3) e->set(kA440, 1);
+    }
+    std::vector<testutil::TimedEvent> phrase = {midiAt(100, IMidiMsg::noteOn(0, 48, 100)),
+                                                midiAt(20000, IMidiMsg::noteOff(0, 48))};
+    if (variant == 1) phrase.push_back(midiAt(100, IMidiMsg::controlChange(0, 1, 90)));
+    if (variant == 4) phrase.push_back(paramAt(10000, kPower, 0));
+    EXPECT_EQ(fast.render(40000, phrase), guarded.render(40000, phrase));
   }
-  const std::vector<testutil::TimedEvent> phrase = {midiAt(100, IMidiMsg::noteOn(0, 48, 100)),
-                                                     midiAt(20000, IMidiMsg::noteOff(0, 48))};
-  EXPECT_EQ(fast.render(40000, phrase), guarded.render(40000, phrase));
 }
 
 // A not-a-number that gets into the ladder filter in the middle of a note is

@@ -27,6 +27,20 @@ int32_t cutoffModulation(double c) {
   return static_cast<int32_t>(c);
 }
 
+// Calls f with each flag as a compile-time constant (std::true_type or
+// std::false_type), so that a loop's invariant choices leave the loop.
+template <class F>
+void withConstants(F&& f) {
+  f();
+}
+template <class F, class... Flags>
+void withConstants(F&& f, bool flag, Flags... rest) {
+  if (flag)
+    withConstants([&](auto... c) { f(std::true_type{}, c...); }, rest...);
+  else
+    withConstants([&](auto... c) { f(std::false_type{}, c...); }, rest...);
+}
+
 }  // namespace
 
 void Wobblytone::ProcessMidiMsg(const IMidiMsg& incoming) {
@@ -417,23 +431,35 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
   const double step = osStep, gain = volume, crackleLevel = scratchContour.value * 0.1;
   const bool tone = running && a440On;
   ClipRun a440(*this, kWaveA440, 1);
-  for (int j = 0; j < n; ++j) {
-    double x = voice[j];
-    if (running) {
-      x += dcOffset;
-      if (tone) x += a440.looped();
-    }
-    accumulator += step;
-    if (accumulator >= 1) {
-      held = blocker.process(x) * gain;
-      if (crackle) held += processWave(kWaveScratch, true, 1) * crackleLevel;
-      accumulator = 0;
-    }
-    const double o = Filter::softClip(smoother.process(held));
-    held = o;
-    left[j] = o;
-    right[j] = o;
-  }
+  // Without decimation (a step of 1 or more from a count at or above 0)
+  // every sample passes the count and sets it back to 0.
+  const bool everySample = step >= 1 && accumulator >= 0;
+  withConstants(
+      [&](auto kRunning, auto kTone, auto kEverySample, auto kCrackle) {
+        for (int j = 0; j < n; ++j) {
+          double x = voice[j];
+          if constexpr (kRunning) {
+            x += dcOffset;
+            if constexpr (kTone) x += a440.looped();
+          }
+          bool take = true;
+          if constexpr (!kEverySample) {
+            accumulator += step;
+            take = accumulator >= 1;
+          }
+          if (take) {
+            held = blocker.process(x) * gain;
+            if constexpr (kCrackle) held += processWave(kWaveScratch, true, 1) * crackleLevel;
+            if constexpr (!kEverySample) accumulator = 0;
+          }
+          const double o = Filter::softClip(smoother.process(held));
+          held = o;
+          left[j] = o;
+          right[j] = o;
+        }
+        if (kEverySample && n > 0) accumulator = 0;
+      },
+      running, tone, everySample, crackle);
   if (tone) a440.storeInto(*this, kWaveA440);
   heldSample = held;
   osAccumulator = accumulator;
