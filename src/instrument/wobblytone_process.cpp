@@ -255,18 +255,9 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
   if (running && mainOut && voiceActive) {
     // Contours; the voice ends with the sample on which the loudness contour stops.
     double filterLevel[kMaxRun], loudness[kMaxRun];
-    voiced = n;
-    for (int j = 0; j < n; ++j) {
-      filterContour.update();
-      loudnessContour.update();
-      filterLevel[j] = filterContour.value;
-      loudness[j] = loudnessContour.value;
-      if (!loudnessContour.isOn()) {
-        voiceActive = false;
-        voiced = j + 1;
-        break;
-      }
-    }
+    voiced = loudnessContour.render(loudness, n, true);
+    if (!loudnessContour.isOn()) voiceActive = false;
+    filterContour.render(filterLevel, voiced, false);
 
     // The mains hum, always faintly there. Its two oscillators fill the
     // buffers that Osc-1 and Osc-2 use later in the run.

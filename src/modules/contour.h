@@ -22,17 +22,41 @@ class Contour {
   void start();
   // Enters the release from any state.
   void stop();
+  // One step of the contour.
   void update() {
-    if (state <= kOff) return;
-    value = value + (target - value) * coefficient;
-    if (state == kDecay || state == kRelease) {
-      if (value <= 0) {
-        value = 0;
-        state = kOff;
+    double v;
+    render(&v, 1, false);
+  }
+  // n steps, with the value after each in out[j]. With `untilOff` it stops
+  // after the step that ends the contour; returns the number of steps taken.
+  int render(double* out, int n, bool untilOff) {
+    // Locals, not members: out may point anywhere, and the loop then keeps
+    // value, target and coefficient in registers.
+    double v = value, t = target, c = coefficient;
+    int32_t s = state;
+    int j = 0;
+    while (j < n) {
+      if (s > kOff) {
+        v = v + (t - v) * c;
+        if (s == kDecay || s == kRelease) {
+          if (v <= 0) {
+            v = 0;
+            s = kOff;
+          }
+        } else if (s == kAttack && v >= 1.0) {
+          enterDecay();
+          v = value;
+          s = state;
+          t = target;
+          c = coefficient;
+        }
       }
-    } else if (state == kAttack && value >= 1.0) {
-      enterDecay();
+      out[j++] = v;
+      if (untilOff && s == kOff) break;
     }
+    value = v;
+    state = s;
+    return j;
   }
   bool isOn() const { return state != kOff; }
   void reset();
