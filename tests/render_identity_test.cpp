@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: ISC
 // The engine's output, bit for bit: a hash of every sample of the benchmark's
-// plain and busy patches (ten seconds each) and of the demo song, held
-// against tests/golden/render_hashes.txt. Work on speed must leave them as
-// they are. A change that is meant to change the sound writes the file anew:
+// plain and busy patches (ten seconds each), of the demo song and of the
+// oscillators' waveform tables, held against tests/golden/render_hashes.txt.
+// Work on speed must leave them as they are. A change that is meant to change the sound writes the file anew:
 // run the test with WOBBLYTONE_UPDATE_GOLDEN=1 and commit the file with it.
 #include <gtest/gtest.h>
 
@@ -17,6 +17,7 @@
 #include "adapters/offline/demo_song.h"
 #include "adapters/offline/render_job.h"
 #include "engine_workload.h"
+#include "modules/vco.h"
 
 namespace {
 
@@ -76,6 +77,18 @@ std::string demoHash() {
   return hash.text();
 }
 
+// Every sample of the process-wide waveform tables that the oscillators read.
+std::string waveTablesHash() {
+  const WaveTables& tables = VCO::waveTables();
+  SampleHash hash;
+  for (int p = 0; p < WaveTables::kTables; ++p) {
+    hash.add(tables.saw[p], WaveTables::kLength);
+    hash.add(tables.tri[p], WaveTables::kLength);
+    hash.add(tables.sawTri[p], WaveTables::kLength);
+  }
+  return hash.text();
+}
+
 std::map<std::string, std::string> readGolden() {
   std::map<std::string, std::string> golden;
   std::ifstream in(kGoldenFile);
@@ -91,8 +104,10 @@ std::map<std::string, std::string> readGolden() {
 }  // namespace
 
 TEST(RenderIdentity, ThePatchesAndTheDemoRenderTheSameSamplesAsBefore) {
-  const std::map<std::string, std::string> now = {
-      {"plain", workloadHash(false)}, {"busy", workloadHash(true)}, {"demo", demoHash()}};
+  const std::map<std::string, std::string> now = {{"plain", workloadHash(false)},
+                                                  {"busy", workloadHash(true)},
+                                                  {"demo", demoHash()},
+                                                  {"wave_tables", waveTablesHash()}};
   const char* update = std::getenv("WOBBLYTONE_UPDATE_GOLDEN");
   if (update && std::strcmp(update, "1") == 0) {
     std::ofstream out(kGoldenFile);
