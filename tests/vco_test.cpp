@@ -270,7 +270,7 @@ TEST(VCOTables, HigherPitchesReadTablesWithFewerHarmonics) {
   EXPECT_EQ(previous, 21);
 }
 
-TEST(VCOTables, BuiltOnceWhenInstancesStartTogether) {
+TEST(VCOTables, InstancesStartingTogetherReadTheOneCopy) {
   std::vector<std::thread> threads;
   std::vector<const double*> seen(4);
   for (int t = 0; t < 4; ++t)
@@ -281,7 +281,6 @@ TEST(VCOTables, BuiltOnceWhenInstancesStartTogether) {
     });
   for (auto& t : threads) t.join();
   for (const double* p : seen) EXPECT_EQ(p, seen[0]);
-  EXPECT_TRUE(VCO::waveIsInitialized());
 }
 
 TEST(VCOBandLimit, HighSawtoothHasNoPartialAboveItsTable) {

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "modules/pitch.h"
+#include "modules/wave_tables.h"
 
 // Phase increments per sample for every pitch step, at one sample rate.
 struct PhaseIncrementTables {
@@ -23,22 +24,6 @@ struct PhaseIncrementTables {
   static constexpr int kZero = PitchSteps::kMaxStep;
   int32_t incrementByStep[2 * PitchSteps::kMaxStep + 1];
   uint8_t tableByStep[2 * PitchSteps::kMaxStep + 1];
-};
-
-// The 22 sawtooth and 22 triangle tables; table p holds round(2048 / sqrt(2)^p) harmonics.
-struct WaveTables {
-  static constexpr int kTables = 22;
-  static constexpr int kLength = 4096;
-  double saw[kTables][kLength];
-  double tri[kTables][kLength];
-  // The Sawtooth-Triangular mix at the pulse width it always has (half a
-  // period), read in one go: 0.33 T(a) + (0.66 (S(a) - S(a + half)) + 0.5) S(a).
-  double sawTri[kTables][kLength];
-
-  // Number of harmonics in table p.
-  static int harmonics(int p);
-  // Builds the tables into `out` by direct summation over the harmonics.
-  static void build(WaveTables& out);
 };
 
 class VCO {
@@ -190,9 +175,8 @@ class VCO {
   // Ratio of the current frequency to middle C at the current sample rate.
   double getMultipleOfC4() const;
 
-  // The process-wide waveform tables, built on first use (thread-safe).
+  // The process-wide waveform tables: built with the program, read-only.
   static const WaveTables& waveTables();
-  static bool waveIsInitialized();
 
   bool reverseSawtooth = false;
   bool fixedPitch = false;
