@@ -53,6 +53,54 @@ TEST_F(PanelControls, KnobDrawsTheFrameOfItsValueOverItsShadow) {
   EXPECT_EQ(greenAt(editor.host, 128 - 20, 192), 10);  // beyond it the background
 }
 
+// A knob drawn as one bitmap over its shadow looks as the shadow painted
+// first and the knob over it would, at every scale: around the knob, and
+// where a knob with see-through parts lets the shadow show.
+TEST(PanelKnobShadow, TheKnobOverItsShadowLooksAsTheTwoPaintedInTurn) {
+  // Shadow then frame, each painted on its own.
+  class ShadowThenKnob : public IControl {
+   public:
+    ShadowThenKnob(float x, float y, const IBitmap& knob, const IBitmap& shadow, int frame)
+        : IControl(IRECT(x, y, x + knob.W(), y + knob.FH())), knob(knob), shadow(shadow), frame(frame) {}
+    void Draw(IGraphics& g) override {
+      g.DrawBitmap(shadow, mRECT.GetCentredInside(static_cast<float>(shadow.W()), static_cast<float>(shadow.FH())));
+      g.DrawBitmap(knob, mRECT, frame);
+    }
+    IBitmap knob, shadow;
+    int frame;
+  };
+  for (float scale : {1.0f, 1.5f, 2.0f}) {
+    SCOPED_TRACE(testing::Message() << "scale " << scale);
+    OffscreenEditor layered(400, 400, scale), painted(400, 400, scale);
+    for (OffscreenEditor* e : {&layered, &painted}) {
+      e->bitmaps.write("back.png", 400, 400, 1, 10);
+      e->bitmaps.write("knob.png", 96, 96, 65, 100, 20, 0.8);
+      e->bitmaps.write("shadow_knob.png", 128, 128, 1, 140, 4, 0.5);
+      e->g.AttachBackground("back.png");
+    }
+    IGraphics& g = layered.g;
+    auto* knob = new IMPKnob(128, 144, g.LoadBitmap("knob.png", 65), g.LoadBitmap("shadow_knob.png"), false, kCutoff);
+    g.AttachControl(knob);
+    knob->SetValueFromDelegate(0.5);
+    painted.g.AttachControl(new ShadowThenKnob(128, 144, painted.g.LoadBitmap("knob.png", 65),
+                                               painted.g.LoadBitmap("shadow_knob.png"), 33));
+    layered.render(true);
+    painted.render(true);
+    int worst = 0;
+    for (int y = 0; y < 400 * scale; ++y)
+      for (int x = 0; x < 400 * scale; ++x)
+        for (int shift : {0, 8, 16, 24}) {
+          const int a = static_cast<int>((layered.host.pixel(x, y) >> shift) & 0xff);
+          const int b = static_cast<int>((painted.host.pixel(x, y) >> shift) & 0xff);
+          worst = std::max(worst, std::abs(a - b));
+        }
+    EXPECT_LE(worst, 2);  // the rounding of one blend against two
+    // The shadow shows through the knob's see-through edge.
+    EXPECT_NE(layered.host.pixel(static_cast<int>(138 * scale), static_cast<int>(192 * scale)),
+              layered.host.pixel(static_cast<int>(100 * scale), static_cast<int>(100 * scale)));
+  }
+}
+
 TEST_F(PanelControls, BrokenKnobShowsTheDamagedArtWithoutShadowAndStillWorks) {
   IMPKnob* k = knob(128, 144, true, kCutoff);
   EXPECT_EQ(k->GetBitmap().N(), 15);

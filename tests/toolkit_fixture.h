@@ -34,13 +34,15 @@ class FrameBitmaps {
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
   }
-  // Frame f (1 … frames) is filled with red 40, green `green`, blue f.
-  // With a margin, each frame is transparent within that many units of its edge.
-  void write(const std::string& name, int w, int h, int frames, int green = 100, int margin = 0) const {
+  // Frame f (1 … frames) is filled with red 40, green `green`, blue f, at
+  // opacity `alpha`. With a margin, each frame is transparent within that
+  // many units of its edge.
+  void write(const std::string& name, int w, int h, int frames, int green = 100, int margin = 0,
+             double alpha = 1) const {
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h * frames);
     cairo_t* cr = cairo_create(s);
     for (int f = 1; f <= frames; ++f) {
-      cairo_set_source_rgb(cr, 40 / 255.0, green / 255.0, f / 255.0);
+      cairo_set_source_rgba(cr, 40 / 255.0, green / 255.0, f / 255.0, alpha);
       cairo_rectangle(cr, margin, (f - 1) * h + margin, w - 2 * margin, h - 2 * margin);
       cairo_fill(cr);
     }

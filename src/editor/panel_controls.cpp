@@ -16,13 +16,25 @@ IMPKnob::IMPKnob(float x, float y, const IBitmap& bitmap, const IBitmap& shadow,
 
 void IMPKnob::OnInit() {
   if (broken) SetBitmap(GetUI()->LoadBitmap("knob_broken.png", 15));
+  else if (shadowBitmap.IsValid())
+    overShadow = GetUI()->LayeredBitmap(mBitmap, shadowBitmap);
 }
 
 void IMPKnob::Draw(IGraphics& g) {
-  if (!broken && shadowBitmap.IsValid()) {
-    const IRECT shadow = mRECT.GetCentredInside(static_cast<float>(shadowBitmap.W()), static_cast<float>(shadowBitmap.FH()));
-    g.DrawBitmap(shadowBitmap, shadow, 1, &mBlend);
+  if (broken || !shadowBitmap.IsValid()) {
+    DrawBitmapFrame(g, mRECT, FrameFor(mValue), &mBlend);
+    return;
   }
+  if (overShadow.IsValid() && mBlend.mWeight >= 1.0f) {
+    // The knob with its shadow under it already: a turned knob costs one
+    // paint of its square.
+    const IRECT cell = mRECT.GetCentredInside(static_cast<float>(overShadow.W()), static_cast<float>(overShadow.FH()));
+    g.DrawBitmap(overShadow, cell, FrameFor(mValue), &mBlend);
+    return;
+  }
+  const IRECT shadow =
+      mRECT.GetCentredInside(static_cast<float>(shadowBitmap.W()), static_cast<float>(shadowBitmap.FH()));
+  g.DrawBitmap(shadowBitmap, shadow, 1, &mBlend);
   DrawBitmapFrame(g, mRECT, FrameFor(mValue), &mBlend);
 }
 

@@ -21,6 +21,7 @@ class IMPKnob : public IBKnobControl {
 
  private:
   IBitmap shadowBitmap;
+  IBitmap overShadow;  // the knob's frames over its shadow
   bool broken;
 };
 

@@ -38,6 +38,40 @@ IBitmap IGraphics::LoadBitmap(const char* name, int nFrames) {
   return bitmap;
 }
 
+IBitmap IGraphics::LayeredBitmap(const IBitmap& frames, const IBitmap& under) {
+  if (!frames.IsValid() || !under.IsValid()) return IBitmap();
+  const std::string key = frames.Name() + "#" + std::to_string(frames.N()) + " over " + under.Name();
+  if (const auto found = mBitmaps.find(key); found != mBitmaps.end()) return found->second;
+  // A cell holds the larger of the two whole, so that no edge of either is
+  // cut: a scaled copy then blends each cell's border with nothing, as it
+  // does the two bitmaps' own borders.
+  const int cellW = std::max(frames.W(), under.W()), cellH = std::max(frames.FH(), under.FH());
+  cairo_surface_t* layered = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, cellW, cellH * frames.N());
+  if (cairo_surface_status(layered) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(layered);
+    return IBitmap();
+  }
+  const IRECT cell(0, 0, static_cast<float>(cellW), static_cast<float>(cellH));
+  const IRECT underAt = cell.GetCentredInside(static_cast<float>(under.W()), static_cast<float>(under.FH()));
+  const IRECT frameAt = cell.GetCentredInside(static_cast<float>(frames.W()), static_cast<float>(frames.FH()));
+  cairo_t* cr = cairo_create(layered);
+  for (int f = 0; f < frames.N(); ++f) {
+    const double top = static_cast<double>(f) * cellH;
+    cairo_save(cr);
+    cairo_rectangle(cr, 0, top, cellW, cellH);
+    cairo_clip(cr);
+    cairo_set_source_surface(cr, under.Surface(), underAt.L, top + underAt.T);
+    cairo_paint(cr);
+    cairo_set_source_surface(cr, frames.Surface(), frameAt.L, top + frameAt.T - static_cast<double>(f) * frames.FH());
+    cairo_paint(cr);
+    cairo_restore(cr);
+  }
+  cairo_destroy(cr);
+  IBitmap bitmap(layered, frames.N(), key);
+  mBitmaps[key] = bitmap;
+  return bitmap;
+}
+
 bool IGraphics::LoadFont(const char* id, const char* fileName) {
   const bool loaded = mFonts.load(id, mResourcePath + fileName);
   if (loaded && mDefaultFont.empty()) mDefaultFont = id;

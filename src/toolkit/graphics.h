@@ -41,6 +41,10 @@ class IGraphics {
   // Loads (once) a bitmap by file name with its frame count; an invalid
   // bitmap when the file cannot be read.
   IBitmap LoadBitmap(const char* name, int nFrames = 1);
+  // A strip with each frame of `frames` drawn over `under` (a knob over its
+  // shadow), both centred in a cell the size of the larger, so that one
+  // paint draws the two. Made once per pair and kept like a loaded bitmap.
+  IBitmap LayeredBitmap(const IBitmap& frames, const IBitmap& under);
   // The first font loaded also draws the overlays and any text whose style
   // names no loaded font.
   bool LoadFont(const char* id, const char* fileName);
