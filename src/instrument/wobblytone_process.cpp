@@ -255,9 +255,21 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
   if (running && mainOut && voiceActive) {
     // Contours; the voice ends with the sample on which the loudness contour stops.
     double filterLevel[kMaxRun], loudness[kMaxRun];
-    voiced = loudnessContour.render(loudness, n, true);
+    // Both in one loop: each step waits on the one before, and the two
+    // contours' steps overlap.
+    Contour::Run loudnessRun(loudnessContour), filterRun(filterContour);
+    voiced = n;
+    for (int j = 0; j < n; ++j) {
+      filterLevel[j] = filterRun.step();
+      loudness[j] = loudnessRun.step();
+      if (!loudnessRun.isOn()) {
+        voiced = j + 1;
+        break;
+      }
+    }
+    loudnessRun.storeInto();
+    filterRun.storeInto();
     if (!loudnessContour.isOn()) voiceActive = false;
-    filterContour.render(filterLevel, voiced, false);
 
     // The mains hum, always faintly there. Its two oscillators fill the
     // buffers that Osc-1 and Osc-2 use later in the run.

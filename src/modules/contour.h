@@ -30,34 +30,51 @@ class Contour {
   // n steps, with the value after each in out[j]. With `untilOff` it stops
   // after the step that ends the contour; returns the number of steps taken.
   int render(double* out, int n, bool untilOff) {
-    // Locals, not members: out may point anywhere, and the loop then keeps
-    // value, target and coefficient in registers.
-    double v = value, t = target, c = coefficient;
-    int32_t s = state;
+    Run run(*this);
     int j = 0;
     while (j < n) {
+      out[j++] = run.step();
+      if (untilOff && !run.isOn()) break;
+    }
+    run.storeInto();
+    return j;
+  }
+
+  // The contour as a plain value, for a loop that steps it (the compiler
+  // keeps it in registers, and the steps of two contours overlap);
+  // `storeInto` writes it back.
+  class Run {
+   public:
+    explicit Run(Contour& c) : owner(c), v(c.value), t(c.target), k(c.coefficient), s(c.state) {}
+    double step() {
       if (s > kOff) {
-        v = v + (t - v) * c;
+        v = v + (t - v) * k;
         if (s == kDecay || s == kRelease) {
           if (v <= 0) {
             v = 0;
             s = kOff;
           }
         } else if (s == kAttack && v >= 1.0) {
-          enterDecay();
-          v = value;
-          s = state;
-          t = target;
-          c = coefficient;
+          owner.enterDecay();
+          v = owner.value;
+          s = owner.state;
+          t = owner.target;
+          k = owner.coefficient;
         }
       }
-      out[j++] = v;
-      if (untilOff && s == kOff) break;
+      return v;
     }
-    value = v;
-    state = s;
-    return j;
-  }
+    bool isOn() const { return s != kOff; }
+    void storeInto() const {
+      owner.value = v;
+      owner.state = s;
+    }
+
+   private:
+    Contour& owner;
+    double v, t, k;
+    int32_t s;
+  };
   bool isOn() const { return state != kOff; }
   void reset();
 
