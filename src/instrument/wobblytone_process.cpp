@@ -271,34 +271,24 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
     filterRun.storeInto();
     if (!loudnessContour.isOn()) voiceActive = false;
 
-    // The mains hum, always faintly there. Its two oscillators fill the
-    // buffers that Osc-1 and Osc-2 use later in the run.
-    double mix[kMaxRun], osc1Out[kMaxRun], osc2Out[kMaxRun];
+    // The mains hum, always faintly there: its two oscillators here; its
+    // band-pass runs in the ladder's loop (see there), or in a pass of its
+    // own with the filters that mend a bad state.
+    double mix[kMaxRun], hum1[kMaxRun], hum2[kMaxRun], osc1Out[kMaxRun], osc2Out[kMaxRun];
     const double g = extInOn && extInVolume > 0 ? extInVolume : 0.0001;
-    {
-      double* hum1 = osc1Out;
-      double* hum2 = osc2Out;
-      humOsc1.render(hum1, voiced);
-      humOsc2.render(hum2, voiced);
-      if (kGuarded) {
-        for (int j = 0; j < voiced; ++j) {
-          const double h = hum1[j] + 0.5 * hum2[j];
-          mix[j] = (filter(humBandPass, h) + h) * g;
-        }
-      } else {
-        BiquadRun band(humBandPass);
-        for (int j = 0; j < voiced; ++j) {
-          const double h = hum1[j] + 0.5 * hum2[j];
-          mix[j] = (band.process(h) + h) * g;
-        }
-        band.storeInto(humBandPass);
+    humOsc1.render(hum1, voiced);
+    humOsc2.render(hum2, voiced);
+    if constexpr (kGuarded) {
+      for (int j = 0; j < voiced; ++j) {
+        const double h = hum1[j] + 0.5 * hum2[j];
+        mix[j] = (filter(humBandPass, h) + h) * g;
       }
     }
 
     // The noise clip, band-limited, with the LFO-swept band taken out.
     double noise[kMaxRun];
+    const bool audible = noiseOn && noiseVolume > 0;
     if (noiseOn || (oscModOn && modMix > 0)) {
-      const bool audible = noiseOn && noiseVolume > 0;
       if (kGuarded) {
         for (int j = 0; j < voiced; ++j) {
           const double w = processWave(noiseWave, true, 1);
@@ -313,7 +303,6 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
           const double w = clip.looped();
           const double band = low.process(high.process(w));
           noise[j] = band - sweep.process(band);
-          if (audible) mix[j] += noiseVolume * noise[j];
         }
         clip.storeInto(*this, noiseWave);
         high.storeInto(noiseHighPass);
@@ -377,10 +366,21 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
 
     OnePoleRun bassRun(bassLowPass);
     VCF::Run ladder(vcf);
+    // The hum's band-pass in the ladder's loop: the ladder's feedback is a
+    // long chain of steps that wait on each other, and the band-pass's
+    // shorter chain runs beside it.
+    BiquadRun humBand(humBandPass);
     for (int j = 0; j < voiced; ++j) {
       double c = contourAmount * filterLevel[j] + keyTrack;
       if (filterModOn) c += filterScale * source[j];
-      double m = mix[j];
+      double m;
+      if constexpr (kGuarded) {
+        m = mix[j];
+      } else {
+        const double h = hum1[j] + 0.5 * hum2[j];
+        m = (humBand.process(h) + h) * g;
+        if (audible) m += noiseVolume * noise[j];
+      }
       if (osc1On) m += osc1Out[j] * osc1Volume;
       if (osc2On) m += osc2Volume * osc2Out[j];
       if (osc3On) m += osc3Out[j] * osc3Volume;
@@ -393,6 +393,7 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
     if (!kGuarded) {
       bassRun.storeInto(bassLowPass);
       ladder.storeInto(vcf);
+      humBand.storeInto(humBandPass);
     }
     if (!osc3Heard) {
       // Osc-3 runs on unheard; only its last sample is kept, as a modulation source.
