@@ -118,37 +118,12 @@ void VCO::renderAs(double* out, int n) {
   run.storeInto(*this);
 }
 
-// Dispatches a body templated on the reading to its instantiation.
-#define WOBBLYTONE_EACH_READING(reading, CALL) \
-  switch (reading) {                           \
-    case Run::Reading::kNegativeTriangle:      \
-      CALL(Run::Reading::kNegativeTriangle);   \
-      break;                                   \
-    case Run::Reading::kNegativeSawtooth:      \
-      CALL(Run::Reading::kNegativeSawtooth);   \
-      break;                                   \
-    case Run::Reading::kMixTable:              \
-      CALL(Run::Reading::kMixTable);           \
-      break;                                   \
-    case Run::Reading::kMixComputed:           \
-      CALL(Run::Reading::kMixComputed);        \
-      break;                                   \
-    case Run::Reading::kSawtooth:              \
-      CALL(Run::Reading::kSawtooth);           \
-      break;                                   \
-    case Run::Reading::kPulse:                 \
-      CALL(Run::Reading::kPulse);              \
-      break;                                   \
-  }
-
 void VCO::render(double* out, int n) {
   if (!sawTable) {
     std::fill(out, out + n, 0.0);
     return;
   }
-#define WOBBLYTONE_RENDER_AS(R) renderAs<R>(out, n)
-  WOBBLYTONE_EACH_READING(Run::reading(waveform, reverseSawtooth, sawTriTable), WOBBLYTONE_RENDER_AS)
-#undef WOBBLYTONE_RENDER_AS
+  Run::withReading(Run::reading(waveform, reverseSawtooth, sawTriTable), [&](auto r) { renderAs<r()>(out, n); });
 }
 
 // update(pitch[j]) and a read for each j, with what stays put over the run
@@ -218,11 +193,7 @@ void VCO::renderModulated(double* out, const double* pitch, int n) {
   const Run::Reading reading = waveform == kSawtoothTriangular && !reverseSawtooth
                                    ? (halfWidth ? Run::Reading::kMixTable : Run::Reading::kMixComputed)
                                    : Run::reading(waveform, reverseSawtooth, nullptr);
-#define WOBBLYTONE_RENDER_MODULATED_AS(R) renderModulatedAs<R>(out, pitch, n)
-  WOBBLYTONE_EACH_READING(reading, WOBBLYTONE_RENDER_MODULATED_AS)
-#undef WOBBLYTONE_RENDER_MODULATED_AS
+  Run::withReading(reading, [&](auto r) { renderModulatedAs<r()>(out, pitch, n); });
 }
-
-#undef WOBBLYTONE_EACH_READING
 
 double VCO::getMultipleOfC4() const { return static_cast<double>(phaseIncrement) / freq2PhInc[PitchSteps::kMiddleC]; }

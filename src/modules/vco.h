@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 
 #include "modules/pitch.h"
 #include "modules/wave_tables.h"
@@ -94,6 +95,71 @@ class VCO {
           increment(o.phaseIncrement),
           waveform(o.waveform),
           reverse(o.reverseSawtooth) {}
+    void storeInto(VCO& o) const {
+      o.phase = phase;
+      o.pulsePhase = pulsePhase;
+    }
+    const double *saw, *tri, *sawTri;
+    int64_t phase, pulsePhase, increment;
+    uint8_t waveform;
+    bool reverse;
+
+    // The sample at the current phases, for one way of reading the tables.
+    enum class Reading : uint8_t { kNegativeTriangle, kNegativeSawtooth, kMixTable, kMixComputed, kSawtooth, kPulse };
+    static Reading reading(uint8_t waveform, bool reverse, const double* sawTri) {
+      switch (waveform) {
+        case kTriangular:
+          return Reading::kNegativeTriangle;
+        case kSawtoothTriangular:
+          return reverse ? Reading::kNegativeSawtooth : sawTri ? Reading::kMixTable : Reading::kMixComputed;
+        case kSawtooth:
+          return Reading::kSawtooth;
+        default:
+          return Reading::kPulse;
+      }
+    }
+    // Calls f with the reading as a compile-time constant (call it for the value).
+    template <class F>
+    static decltype(auto) withReading(Reading r, F&& f) {
+      using R = Reading;
+      switch (r) {
+        case R::kNegativeTriangle:
+          return f(std::integral_constant<R, R::kNegativeTriangle>{});
+        case R::kNegativeSawtooth:
+          return f(std::integral_constant<R, R::kNegativeSawtooth>{});
+        case R::kMixTable:
+          return f(std::integral_constant<R, R::kMixTable>{});
+        case R::kMixComputed:
+          return f(std::integral_constant<R, R::kMixComputed>{});
+        case R::kSawtooth:
+          return f(std::integral_constant<R, R::kSawtooth>{});
+        default:
+          return f(std::integral_constant<R, R::kPulse>{});
+      }
+    }
+    template <Reading R>
+    double read() const {
+      const int64_t a = phase >> 16;
+      const int64_t b = pulsePhase >> 16;
+      if constexpr (R == Reading::kNegativeTriangle)
+        return -tri[a];
+      else if constexpr (R == Reading::kNegativeSawtooth)
+        return -saw[a];
+      else if constexpr (R == Reading::kMixTable)
+        return sawTri[a];
+      else if constexpr (R == Reading::kMixComputed)
+        return 0.33 * tri[a] + (0.66 * (saw[a] - saw[b]) + 0.5) * saw[a];
+      else if constexpr (R == Reading::kSawtooth)
+        return saw[a];
+      else
+        return saw[b] - saw[a];
+    }
+    void advance() {
+      phase = (phase + increment) & kPhaseMask;
+      pulsePhase = (pulsePhase + increment) & kPhaseMask;
+    }
+    // One sample, the reading chosen for it (render and renderModulated
+    // choose it once for a run).
     double process() {
       double out;
       switch (reading(waveform, reverse, sawTri)) {
@@ -118,50 +184,6 @@ class VCO {
       }
       advance();
       return out;
-    }
-    void storeInto(VCO& o) const {
-      o.phase = phase;
-      o.pulsePhase = pulsePhase;
-    }
-    const double *saw, *tri, *sawTri;
-    int64_t phase, pulsePhase, increment;
-    uint8_t waveform;
-    bool reverse;
-
-    // The sample at the current phases, for one way of reading the tables.
-    enum class Reading : uint8_t { kNegativeTriangle, kNegativeSawtooth, kMixTable, kMixComputed, kSawtooth, kPulse };
-    static Reading reading(uint8_t waveform, bool reverse, const double* sawTri) {
-      switch (waveform) {
-        case kTriangular:
-          return Reading::kNegativeTriangle;
-        case kSawtoothTriangular:
-          return reverse ? Reading::kNegativeSawtooth : sawTri ? Reading::kMixTable : Reading::kMixComputed;
-        case kSawtooth:
-          return Reading::kSawtooth;
-        default:
-          return Reading::kPulse;
-      }
-    }
-    template <Reading R>
-    double read() const {
-      const int64_t a = phase >> 16;
-      const int64_t b = pulsePhase >> 16;
-      if constexpr (R == Reading::kNegativeTriangle)
-        return -tri[a];
-      else if constexpr (R == Reading::kNegativeSawtooth)
-        return -saw[a];
-      else if constexpr (R == Reading::kMixTable)
-        return sawTri[a];
-      else if constexpr (R == Reading::kMixComputed)
-        return 0.33 * tri[a] + (0.66 * (saw[a] - saw[b]) + 0.5) * saw[a];
-      else if constexpr (R == Reading::kSawtooth)
-        return saw[a];
-      else
-        return saw[b] - saw[a];
-    }
-    void advance() {
-      phase = (phase + increment) & kPhaseMask;
-      pulsePhase = (pulsePhase + increment) & kPhaseMask;
     }
   };
 
