@@ -252,6 +252,31 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
   double voice[kMaxRun];
   int voiced = 0;
 
+  // The output stage: mains DC, A-440, decimation, DC blocker, volume, the
+  // pot's crackle, the output low-pass and the soft clipper.
+  const double dcOffset = is110V ? -0.3 : 0.5;
+  // A released crackle whose envelope has reached 0 adds nothing, and its
+  // clip position matters again only after the next start sets it anew.
+  const bool crackle = running && mainOut && scratchContour.isOn() &&
+                       (scratchContour.value != 0 || scratchContour.state == Contour::kAttack);
+  // Powered, without A-440, crackle or decimation (a step of 1 or more from
+  // a count at or above 0: every sample passes the count and sets it back
+  // to 0), the stage runs sample by sample inside the ladder's loop. The
+  // ladder's feedback is a long chain of steps that wait on each other, and
+  // the stage's work fills that wait.
+  const bool fused = !kGuarded && running && !a440On && !crackle && osStep >= 1 && osAccumulator >= 0;
+  BiquadRun blocker(dcBlocker), smoother(outputLowPass);
+  double held = heldSample;
+  const double gain = volume;
+  auto output = [&](int j, double x) {
+    x += dcOffset;
+    held = blocker.process(x) * gain;
+    const double o = Filter::softClip(smoother.process(held));
+    held = o;
+    left[j] = o;
+    right[j] = o;
+  };
+
   if (running && mainOut && voiceActive) {
     // Contours; the voice ends with the sample on which the loudness contour stops.
     double filterLevel[kMaxRun], loudness[kMaxRun];
@@ -328,12 +353,10 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
 
     // The modulation source of sample j reads Osc-3 as it was one sample before.
     double source[kMaxRun];
-    if (modulated) {
-      double previous = lastOsc3;
-      for (int j = 0; j < voiced; ++j) {
-        source[j] = ((noise[j] - previous) * modMix + previous) * wheel;
-        previous = osc3Out[j];
-      }
+    if (modulated && voiced > 0) {
+      // Each sample from the arrays alone, so that the compiler can do two at a time.
+      source[0] = ((noise[0] - lastOsc3) * modMix + lastOsc3) * wheel;
+      for (int j = 1; j < voiced; ++j) source[j] = ((noise[j] - osc3Out[j - 1]) * modMix + osc3Out[j - 1]) * wheel;
     }
     if (osc3Heard && voiced > 0) lastOsc3 = osc3Out[voiced - 1];
 
@@ -388,7 +411,10 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
       const double bass = kGuarded ? bassLowPass.process(m) : bassRun.process(m);
       const double y =
           kGuarded ? vcf.process(m + bass, cutoffModulation(c)) : ladder.process(m + bass, cutoffModulation(c));
-      voice[j] = y * loudness[j];
+      if (fused)
+        output(j, y * loudness[j]);
+      else
+        voice[j] = y * loudness[j];
     }
     if (!kGuarded) {
       bassRun.storeInto(bassLowPass);
@@ -401,15 +427,15 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
       lastOsc3 = osc3.process();
     }
   }
+  if (fused) {
+    for (int j = voiced; j < n; ++j) output(j, 0.0);
+    heldSample = held;
+    if (n > 0) osAccumulator = 0;
+    blocker.storeInto(dcBlocker);
+    smoother.storeInto(outputLowPass);
+    return;
+  }
   std::fill(voice + voiced, voice + n, 0.0);
-
-  // The output stage: mains DC, A-440, decimation, DC blocker, volume, the
-  // pot's crackle, the output low-pass and the soft clipper.
-  const double dcOffset = is110V ? -0.3 : 0.5;
-  // A released crackle whose envelope has reached 0 adds nothing, and its
-  // clip position matters again only after the next start sets it anew.
-  const bool crackle = running && mainOut && scratchContour.isOn() &&
-                       (scratchContour.value != 0 || scratchContour.state == Contour::kAttack);
   if (kGuarded) {
     for (int j = 0; j < n; ++j) {
       double x = voice[j];
@@ -430,13 +456,11 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
     }
     return;
   }
-  BiquadRun blocker(dcBlocker), smoother(outputLowPass);
-  double held = heldSample, accumulator = osAccumulator;
-  const double step = osStep, gain = volume, crackleLevel = scratchContour.value * 0.1;
+  double accumulator = osAccumulator;
+  const double step = osStep, crackleLevel = scratchContour.value * 0.1;
   const bool tone = running && a440On;
   ClipRun a440(*this, kWaveA440, 1);
-  // Without decimation (a step of 1 or more from a count at or above 0)
-  // every sample passes the count and sets it back to 0.
+  // Without decimation, as above.
   const bool everySample = step >= 1 && accumulator >= 0;
   withConstants(
       [&](auto kRunning, auto kTone, auto kEverySample, auto kCrackle) {

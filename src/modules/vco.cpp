@@ -2,6 +2,7 @@
 #include "modules/vco.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "modules/numeric.h"
@@ -132,11 +133,19 @@ void VCO::render(double* out, int n) {
 // back at the end, as the last update and read left them.
 template <VCO::Run::Reading R>
 void VCO::renderModulatedAs(double* out, const double* pitch, int n) {
+  constexpr bool kReadsPulsePhase = R == Run::Reading::kPulse || R == Run::Reading::kMixComputed;
+  // An index no pitch gives: what an update must differ from when the
+  // cache is not valid.
+  constexpr int32_t kNone = INT32_MIN;
   Run run(*this);
-  int32_t index = cachedIndex;
-  bool valid = cacheValid;
+  int32_t index = cachedIndex;                    // the last retune's
+  int32_t matching = cacheValid ? index : kNone;  // what leaves the tuning as it is
   bool silent = sawTable == nullptr;
   int lastTable = -1;  // the table of the last retune in this run, if any
+  // A reading that ignores the pulse phase moves it at the end only, by
+  // the samples read since it was last set (the masks keep it modulo 2^28).
+  int64_t pulseFrom = run.pulsePhase;
+  int64_t readSince = 0;
   const double rangeSteps = range, offset = frequencyOffset;
   const bool withMixTable = halfWidth;
   for (int j = 0; j < n; ++j) {
@@ -144,17 +153,18 @@ void VCO::renderModulatedAs(double* out, const double* pitch, int n) {
     const double sum = p + rangeSteps + offset;
     if (!(p > 0) || sum != sum) {
       silent = true;
-      valid = false;
+      matching = kNone;
       out[j] = 0.0;
       continue;
     }
     const int32_t next = pitchIndex(sum);
-    if (!valid || next != index) {
-      index = next;
-      valid = true;
+    if (next != matching) {
+      index = matching = next;
       silent = false;
       const int32_t step = tableStep(next);
       run.pulsePhase = (run.phase + pulseOffset) & kPhaseMask;
+      pulseFrom = run.pulsePhase;
+      readSince = 0;
       run.increment = incrementByStep[step];
       lastTable = tableByStep[step];
       run.saw = waves->saw[lastTable];
@@ -162,10 +172,16 @@ void VCO::renderModulatedAs(double* out, const double* pitch, int n) {
       run.sawTri = withMixTable ? waves->sawTri[lastTable] : nullptr;
     }
     out[j] = run.read<R>();
-    run.advance();
+    if constexpr (kReadsPulsePhase) {
+      run.advance();
+    } else {
+      run.phase = (run.phase + run.increment) & kPhaseMask;
+      ++readSince;
+    }
   }
+  if constexpr (!kReadsPulsePhase) run.pulsePhase = (pulseFrom + readSince * run.increment) & kPhaseMask;
   cachedIndex = index;
-  cacheValid = valid;
+  cacheValid = matching != kNone;
   phaseIncrement = run.increment;
   run.storeInto(*this);
   if (lastTable >= 0) {
