@@ -98,6 +98,33 @@ TEST(ContourDecay, DecayNeverEndsByItselfEvenAtZeroSustain) {
   EXPECT_GE(c.value, 0);
 }
 
+// The engine steps a contour that cannot end before its release without
+// looking for its end: through attack and decay, at the fastest and the
+// slowest times and at the lowest sustain that counts as held, no step ends it.
+TEST(ContourDecay, AContourThatCannotEndBeforeReleaseDoesNot) {
+  for (double rate : {1000.0, 48000.0, 192000.0})
+    for (double time : {0.0, 1.0}) {
+      Contour c;
+      c.setSampleRate(rate);
+      c.setAttack(time);
+      c.setDecay(time);
+      c.setSustain(Contour::kLowestHeldSustain);
+      c.start();
+      for (int i = 0; i < 200000; ++i) {
+        ASSERT_TRUE(c.cannotEndBeforeRelease());
+        c.update();
+        ASSERT_TRUE(c.isOn()) << rate << " " << time << " " << i;
+        ASSERT_GT(c.value, 0);
+      }
+      c.stop();
+      EXPECT_FALSE(c.cannotEndBeforeRelease());
+    }
+  Contour quiet;
+  quiet.setSustain(0.0);
+  quiet.start();
+  EXPECT_FALSE(quiet.cannotEndBeforeRelease());  // a decay toward nothing may reach it
+}
+
 TEST(ContourRelease, SwitchSelectsFastOrDecayTimedRelease) {
   Contour fast, slow;
   for (Contour* c : {&fast, &slow}) {

@@ -278,23 +278,27 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
   };
 
   if (running && mainOut && voiceActive) {
-    // Contours; the voice ends with the sample on which the loudness contour stops.
+    // Contours; the voice ends with the sample on which the loudness contour
+    // stops. While it cannot stop in this run, both step in the ladder's
+    // loop (each step waits on the one before, and there that wait is
+    // hidden); otherwise in a loop of their own, which finds the end.
     double filterLevel[kMaxRun], loudness[kMaxRun];
-    // Both in one loop: each step waits on the one before, and the two
-    // contours' steps overlap.
     Contour::Run loudnessRun(loudnessContour), filterRun(filterContour);
+    const bool contoursInLadderLoop = !kGuarded && loudnessContour.cannotEndBeforeRelease();
     voiced = n;
-    for (int j = 0; j < n; ++j) {
-      filterLevel[j] = filterRun.step();
-      loudness[j] = loudnessRun.step();
-      if (!loudnessRun.isOn()) {
-        voiced = j + 1;
-        break;
+    if (!contoursInLadderLoop) {
+      for (int j = 0; j < n; ++j) {
+        filterLevel[j] = filterRun.step();
+        loudness[j] = loudnessRun.step();
+        if (!loudnessRun.isOn()) {
+          voiced = j + 1;
+          break;
+        }
       }
+      loudnessRun.storeInto();
+      filterRun.storeInto();
+      if (!loudnessContour.isOn()) voiceActive = false;
     }
-    loudnessRun.storeInto();
-    filterRun.storeInto();
-    if (!loudnessContour.isOn()) voiceActive = false;
 
     // The mains hum, always faintly there: its two oscillators here; its
     // band-pass runs in the ladder's loop (see there), or in a pass of its
@@ -394,7 +398,9 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
     // shorter chain runs beside it.
     BiquadRun humBand(humBandPass);
     for (int j = 0; j < voiced; ++j) {
-      double c = contourAmount * filterLevel[j] + keyTrack;
+      const double level = contoursInLadderLoop ? filterRun.step() : filterLevel[j];
+      const double loud = contoursInLadderLoop ? loudnessRun.step() : loudness[j];
+      double c = contourAmount * level + keyTrack;
       if (filterModOn) c += filterScale * source[j];
       double m;
       if constexpr (kGuarded) {
@@ -412,9 +418,13 @@ void Wobblytone::renderRun(double* __restrict left, double* __restrict right, in
       const double y =
           kGuarded ? vcf.process(m + bass, cutoffModulation(c)) : ladder.process(m + bass, cutoffModulation(c));
       if (fused)
-        output(j, y * loudness[j]);
+        output(j, y * loud);
       else
-        voice[j] = y * loudness[j];
+        voice[j] = y * loud;
+    }
+    if (contoursInLadderLoop) {
+      loudnessRun.storeInto();
+      filterRun.storeInto();
     }
     if (!kGuarded) {
       bassRun.storeInto(bassLowPass);

@@ -76,6 +76,11 @@ class Contour {
     int32_t s;
   };
   bool isOn() const { return state != kOff; }
+  // True in the attack, and in a decay toward a sustain of at least 0.001:
+  // every step then stays above 0 (the attack rises, and a decay moves
+  // toward its level), so only a release can end the contour.
+  bool cannotEndBeforeRelease() const { return (state == kAttack || state == kDecay) && sustain >= kLowestHeldSustain; }
+  static constexpr double kLowestHeldSustain = 0.001;
   void reset();
 
   // Fraction of the remaining distance covered per update for knob value v.
