@@ -16,8 +16,6 @@ IMPKnob::IMPKnob(float x, float y, const IBitmap& bitmap, const IBitmap& shadow,
 
 void IMPKnob::OnInit() {
   if (broken) SetBitmap(GetUI()->LoadBitmap("knob_broken.png", 15));
-  else if (shadowBitmap.IsValid())
-    overShadow = GetUI()->LayeredBitmap(mBitmap, shadowBitmap);
 }
 
 void IMPKnob::Draw(IGraphics& g) {
@@ -25,9 +23,13 @@ void IMPKnob::Draw(IGraphics& g) {
     DrawBitmapFrame(g, mRECT, FrameFor(mValue), &mBlend);
     return;
   }
-  if (overShadow.IsValid() && mBlend.mWeight >= 1.0f) {
-    // The knob with its shadow under it already: a turned knob costs one
-    // paint of its square.
+  // Above 100 % the knob is drawn from a strip with its shadow under each
+  // frame already: a turned knob costs one paint of its square instead of
+  // two, for the memory of the strip (made once, shared by the knobs alike).
+  // At 100 % and below, two paints cost little.
+  const bool layered = g.GetDrawScale() > 1.0f && mBlend.mWeight >= 1.0f;
+  if (layered && !overShadow.IsValid()) overShadow = g.LayeredBitmap(mBitmap, shadowBitmap);
+  if (layered && overShadow.IsValid()) {
     const IRECT cell = mRECT.GetCentredInside(static_cast<float>(overShadow.W()), static_cast<float>(overShadow.FH()));
     g.DrawBitmap(overShadow, cell, FrameFor(mValue), &mBlend);
     return;
