@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "instrument/wobblytone_param.h"
+#include "quoted_string.h"
 
 namespace {
 
@@ -160,24 +161,15 @@ std::vector<Program> readBank(const std::string& file) {
   return bank;
 }
 
-// A C++ string literal of plain text.
-std::string quoted(const std::string& s) {
-  std::string out = "\"";
-  for (char c : s) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out + "\"";
-}
-
 void writeTable(const std::vector<Program>& bank, const std::string& path) {
   std::ofstream out(path);
   out << "// Written by wobblytone-make-bank from programs/factory.bank: edit that file.\n";
   out.imbue(std::locale::classic());
   out.precision(17);
   for (const Program& p : bank) {
-    out << "{" << quoted(p.name) << ", " << quoted(p.category) << ", " << quoted(p.about) << ", FactoryProgram::Kind::"
-        << p.kind << ", " << p.lowestNote << ", " << p.highestNote << ", " << p.wheel << ", {";
+    out << "{" << quotedString(p.name) << ", " << quotedString(p.category) << ", " << quotedString(p.about)
+        << ", FactoryProgram::Kind::" << p.kind << ", " << p.lowestNote << ", " << p.highestNote << ", " << p.wheel
+        << ", {";
     for (int i = 0; i < kNumParams; ++i) out << (i ? ", " : "") << p.values[i];
     out << "}},\n";
   }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "modules/wave_tables.h"
+#include "quoted_string.h"
 
 namespace {
 
@@ -24,16 +25,6 @@ bool writeFile(const std::string& path, const void* data, size_t size) {
     return false;
   }
   return true;
-}
-
-// `path` as an assembler string: backslashes and quotes escaped.
-std::string quoted(const std::string& path) {
-  std::string out = "\"";
-  for (char c : path) {
-    if (c == '\\' || c == '"') out += '\\';
-    out += c;
-  }
-  return out + "\"";
 }
 
 }  // namespace
@@ -60,7 +51,7 @@ int main(int argc, char** argv) {
   assembly += "    .hidden wobblytone_wave_tables\n";
   assembly += "    .type wobblytone_wave_tables, @object\n";
   assembly += "wobblytone_wave_tables:\n";
-  assembly += "    .incbin " + quoted(tablesPath) + "\n";
+  assembly += "    .incbin " + quotedString(tablesPath) + "\n";
   assembly += "    .if . - wobblytone_wave_tables - " + size + "\n";
   assembly += "    .error \"the wave table file has the wrong size\"\n";
   assembly += "    .endif\n";
