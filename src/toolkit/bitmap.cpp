@@ -46,6 +46,9 @@ cairo_surface_t* loadJpeg(const std::string& path, std::string& error) {
   JpegError jerr{};
   info.err = jpeg_std_error(&jerr.manager);
   jerr.manager.error_exit = jpegFail;
+  // Its warnings (a file cut short, for one) would go to the host's standard
+  // error; a plug-in says nothing there, and the picture shows what was read.
+  jerr.manager.output_message = [](j_common_ptr) {};
   // Set after setjmp and read after a longjmp, so it lives in memory.
   cairo_surface_t* volatile surface = nullptr;
   std::vector<unsigned char> row;
